@@ -1,0 +1,45 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace orvex {
+
+class ConfigModel;
+
+// The 512-byte form of the configuration: the device's configuration memory and the whole
+// content of a configuration file.
+constexpr int kImageSize = 512;
+using ConfigImage = std::array<std::uint8_t, kImageSize>;
+
+namespace image {
+constexpr int kChannelBlockSize = 80;
+constexpr int kHeaderOffset = 64; // steps, flags, periodic, hysteresis, mode, axis
+constexpr int kHeaderSize = 6;
+constexpr int kStepsOffset = 64;
+constexpr int kFlagsOffset = 65;
+constexpr int kPeriodicOffset = 66;
+constexpr int kHysteresisOffset = 67;
+constexpr int kModeOffset = 68;
+constexpr int kAxisOffset = 69;
+constexpr int kPowerOnDelayAddress = 508;
+constexpr int kSignatureAddress = 510; // "R4" in the device only, never in the image
+constexpr std::uint8_t kSignature[2] = {'R', '4'};
+
+constexpr std::uint8_t kFlagDirectional = 1;
+constexpr std::uint8_t kFlagRepeat = 2;
+constexpr std::uint8_t kFlagPreload = 4;
+
+constexpr int blockStart(int channel) { return kChannelBlockSize * channel; }
+} // namespace image
+
+// Builds the image of the model (all bytes not written are 0).  Does not change the model.
+void encodeImage(const ConfigModel &model, ConfigImage &image);
+ConfigImage encodeImage(const ConfigModel &model);
+
+// Validates the image and, when it is valid, loads it into the model and returns true.  A
+// rejected image leaves the records, thresholds and delay exactly as they were.  Both outcomes
+// refresh the delay notification.  configChanged is never touched.
+bool decodeImage(ConfigModel &model, const ConfigImage &image);
+
+} // namespace orvex

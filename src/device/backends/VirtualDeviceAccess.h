@@ -1,0 +1,96 @@
+#pragma once
+
+#include "config/ConfigImage.h"
+#include "device/DeviceAccess.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace orvex {
+
+// One virtual ORVEX: configuration memory, live inputs and the attach state.
+struct VirtualDevice
+{
+    VirtualDevice(); // present, default configuration with "R4" at 510..511
+
+    bool present = true;
+    ConfigImage memory{};
+    std::array<std::uint8_t, 6> liveValues{};
+    bool animated = false;        // live values follow slow, distinct waves (for demos)
+    std::optional<bool> attached; // last control write to 0x2000: true = attach, false = release
+    int restartCount = 0;
+
+    // Forces OpenHidDevice to fail with this status while the device stays present.
+    HidStatus openRefusal = hid::kSuccess;
+};
+
+// One logged exchange (or open, close, restart) of the virtual device access layer.
+struct VirtualExchange
+{
+    enum class Kind { Open, Close, Transfer, Restart };
+    Kind kind = Kind::Transfer;
+    int deviceNumber = -1; // 0 or 1; -1 when no device was addressed
+    HidReport request{};
+    HidReport reply{};
+    HidStatus status = hid::kSuccess;
+};
+
+// The in-process device access layer used by --simulate and by the tests: two virtual devices
+// that can be plugged and unplugged independently, a log of everything done to them, a count of
+// open handles and fault injection.
+class VirtualDeviceAccess : public DeviceAccess
+{
+public:
+    VirtualDeviceAccess();
+
+    HidStatus OpenHidDevice(std::uint16_t productId, int requestLength, int replyLength,
+                            HidHandle &handle) override;
+    HidStatus CloseHidDevice(HidHandle &handle) override;
+    HidStatus WriteHidDevice(HidHandle &handle, const HidReport &request,
+                             HidReport &reply) override;
+    HidStatus RestartHidDevice(const char *hardwareId) override;
+
+    VirtualDevice &device(int deviceNumber);
+    const VirtualDevice &device(int deviceNumber) const;
+
+    // Plugging out closes nothing: handles to an absent device fail every exchange.
+    void setPresent(int deviceNumber, bool present);
+
+    // Advances the animated live values by one step (called by whoever drives the demo).
+    void animate();
+
+    // Everything done so far, in order; transfers only, or all kinds.
+    const std::vector<VirtualExchange> &log() const { return m_log; }
+    std::vector<VirtualExchange> transfers() const;
+    void clearLog();
+
+    // Number of exchanges (WriteHidDevice calls) so far, counting failed ones.
+    int exchangeCount() const { return m_exchangeCount; }
+
+    int openHandleCount() const;
+
+    // Fault injection, by exchange index (0-based, counted by exchangeCount()):
+    void failExchange(int index, HidStatus status = hid::kIoError); // that one exchange fails
+    void unplugAtExchange(int index, int deviceNumber); // the device vanishes before it
+    void clearFaults();
+
+private:
+    struct OpenHandle
+    {
+        int deviceNumber;
+    };
+
+    std::array<VirtualDevice, 2> m_devices;
+    std::map<HidHandle, OpenHandle> m_handles;
+    HidHandle m_nextHandle = 1;
+    std::vector<VirtualExchange> m_log;
+    int m_exchangeCount = 0;
+    std::map<int, HidStatus> m_failAt;
+    std::map<int, int> m_unplugAt;
+    double m_phase = 0.0;
+};
+
+} // namespace orvex

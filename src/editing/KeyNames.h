@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace orvex {
+
+// One key of the program's key table: its device key code (USB HID keyboard usage), its name as
+// the step graph shows it, and its button on the key picker (caption and design position in
+// twips inside the keyboard area).
+struct KeyEntry
+{
+    std::uint8_t code;
+    const char *name;    // "Not Used" for code 0
+    const char *caption; // button caption (a literal text, '&' is not an access key)
+    int left;
+    int top;
+    int width;  // 615 unless given
+    int height; // 615 unless given
+};
+
+// The 105 keys of the key picker: the 104 named codes plus "Not Used" (code 0).
+std::span<const KeyEntry> keyTable();
+
+// The entry of a code, or nullptr when the code has no button (every unnamed code but 0).
+const KeyEntry *findKey(std::uint8_t code);
+
+// The name of a device key code; "Not Used" for every code without a name, 0 included.
+QString getKeyName(std::uint8_t key);
+
+// "[ctrl] ", "[shift] ", "[alt] " for bits 1, 2, 4, in that order, run together.
+QString getOperatorText(std::uint8_t operators);
+
+} // namespace orvex
