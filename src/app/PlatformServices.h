@@ -33,4 +33,8 @@ bool shouldElevate(const QString &commandLine, bool platformCallsForElevation);
 // A volume label containing "ORVEX" (case-sensitive) gets the warning at start-up.
 bool volumeLabelNeedsWarning(const QString &label);
 
+// What start-up tells the user when a device is plugged in but this user may not open it
+// (device number 0 or 1).  Each platform explains its own way of granting access.
+QString permissionProblemMessage(int deviceNumber);
+
 } // namespace orvex
