@@ -2,7 +2,6 @@
 
 #include <QLineF>
 #include <QPoint>
-
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -24,6 +23,10 @@ struct ArrowGeometry
 };
 ArrowGeometry arrowGeometry(int width, int height, std::uint8_t hysteresis);
 
+// True when the arrows of `g` are large enough to enclose their fill seeds; smaller graphs show
+// no arrows, because a fill started outside an outline would flood the whole picture.
+bool arrowsFit(const ArrowGeometry &g);
+
 // The seven outline lines of the upper arrow, in drawing order and direction; the lower arrow's
 // are the same mirrored about the horizontal middle (y -> height - y).
 std::array<QLineF, 7> upperArrowLines(const ArrowGeometry &g);
@@ -34,6 +37,16 @@ QPoint lowerArrowSeed(const ArrowGeometry &g, int height);
 // Pixel rows of the boundary lines between `sections` equal bands, each boundary drawn one, two
 // or three rows thick for hysteresis 0, 1, 2, in drawing order.
 std::vector<int> boundaryRows(int sections, int height, std::uint8_t hysteresis);
+
+// Row of the boundary line i (1 .. sections - 1) before thickening, and the rows that the
+// hysteresis adds around it: Low none, Medium one below, High one above and one below.
+int boundaryRow(int i, int sections, int height);
+struct BoundarySpread
+{
+    int above = 0;
+    int below = 0;
+};
+BoundarySpread boundarySpread(std::uint8_t hysteresis);
 
 // Centre of the label of section k among `sections` bands.
 QPoint sectionLabelPoint(int k, int sections, int width, int height);
