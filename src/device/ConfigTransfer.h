@@ -27,11 +27,12 @@ public:
 
 enum class TransferResult {
     Success,
-    Cancelled,            // the unsaved-changes prompt stopped a read
-    NotFound,             // the device could not be opened
+    Cancelled, // the unsaved-changes prompt stopped a read
+    NotFound,  // the device could not be opened
     ReadError,
     WriteError,
     InvalidConfiguration, // the device's image was rejected; the model is unchanged
+    Busy,                 // another transfer is still running; nothing was done
 };
 
 // Reads the selected device's configuration into the model, or writes the model to it, one byte
@@ -48,6 +49,10 @@ public:
     // File > Write to ORVEX: pauses polling, writes, reopens the polling handle.
     TransferResult writeToDevice();
 
+    // A read or write asked for while one is running (its status updates let window events
+    // run) is refused with TransferResult::Busy.
+    bool isBusy() const;
+
     // The transfers themselves, on a private handle of the selected device.
     TransferResult readConfiguration();
     TransferResult writeConfiguration();
@@ -56,6 +61,8 @@ public:
     static QString percentText(int done, int total);
 
 private:
+    template <typename Transfer> TransferResult withPollingPaused(Transfer transfer);
+
     DevicePolling &m_polling;
     DeviceTransport &m_transport;
     ConfigModel &m_model;

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 
@@ -20,8 +19,8 @@ public:
 
     virtual void clearGraphs() = 0;
     virtual void drawGraphs() = 0;
-    virtual void setStatusText(const QString &text) = 0;    // the status bar's lblStatus
-    virtual void setWaitTimerEnabled(bool enabled) = 0;     // tmrWaitForDevice
+    virtual void setStatusText(const QString &text) = 0;   // the status bar's lblStatus
+    virtual void setWaitTimerEnabled(bool enabled) = 0;    // tmrWaitForDevice
     virtual void showSelectedDevice(int deviceNumber) = 0; // check boxes, menu marks, lblBoardID
 };
 
@@ -41,7 +40,7 @@ public:
     DeviceTransport &transport() { return m_transport; }
 
     HidHandle deviceHandle = kClosedHandle; // the polling handle, open while deviceAttached
-    int deviceNumber = 0;                    // 0 = Device 1, 1 = Device 2
+    int deviceNumber = 0;                   // 0 = Device 1, 1 = Device 2
     bool deviceAttached = false;
     bool transferBusy = false;
     std::array<bool, 2> deviceWritten{};
@@ -54,8 +53,8 @@ public:
     static constexpr std::uint8_t kDirectionRising = 1;
     static constexpr std::uint8_t kDirectionFalling = 2;
 
-    void pollDevice();   // one tick of a poll timer
-    bool attachDevice(); // true when a device is attached with deviceHandle open
+    void pollDevice();        // one tick of a poll timer
+    bool attachDevice();      // true when a device is attached with deviceHandle open
     void waitForDeviceTick(); // one tick of the wait-for-device timer
     void prepareDevices();    // attach write to every present device
     void releaseDevices();    // restart written devices, release the others
@@ -72,7 +71,9 @@ public:
 
 private:
     void deviceLost();
+    void startSearching();
     void updateDirections();
+    void sendControlWrite(int number, std::uint8_t value); // attach or release, when present
 
     DeviceTransport &m_transport;
     ConfigModel &m_model;

@@ -3,7 +3,6 @@
 #include "device/DeviceAccess.h"
 
 #include <QString>
-
 #include <array>
 #include <cstdint>
 
@@ -29,7 +28,7 @@ using LiveValues = std::array<std::uint8_t, 6>;
 HidReport writeRequest(int address, std::uint8_t value);
 HidReport readRequest(int address);
 
-// "vid_04b4&pid_6148" for device number 0, "vid_04b4&pid_6149" for 1.
+// "vid_04b4&pid_6148" for device number 0, "vid_04b4&pid_6149" for 1; empty for any other.
 QString hardwareIdText(int deviceNumber);
 
 // Byte-level requests on top of the device access layer.
