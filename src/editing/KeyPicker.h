@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <cstdint>
+
+class QCheckBox;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+
+namespace orvex {
+
+// The on-screen keyboard that picks the key and modifiers of one step.  The settings dialog
+// prepares it with setupKeyboard() and shows it modally; a click on a key reports the choice
+// through keyPicked() and hides the picker, which is then reused.  Closing it picks nothing and
+// deletes it, so the next use builds a fresh one.
+class KeyPicker : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit KeyPicker(QWidget *owner);
+
+    // Ticks the Ctrl, Shift and Alt boxes from the modifier bits and, once the picker shows,
+    // moves the focus to the button of the current key.
+    void setupKeyboard(int section, std::uint8_t key, std::uint8_t keyOperators);
+
+    int section() const { return m_section; }
+    std::uint8_t key() const { return m_key; }
+
+    // The button of a key code, or nullptr for a code without one.
+    QPushButton *keyButton(std::uint8_t code) const { return m_keyButtons[code]; }
+
+Q_SIGNALS:
+    void keyPicked(int section, std::uint8_t key, std::uint8_t keyOperators);
+
+public Q_SLOTS:
+    void tmrSetFocus_Timer();
+    void cmdKey_Click(std::uint8_t code);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    void buildKeyboard();
+    void buildOperatorBoxes();
+    void fitToScreenWidth();
+    void ScrollBar_Change(int value);
+    std::uint8_t tickedOperators() const;
+
+    QWidget *picFrame = nullptr;
+    QScrollBar *ScrollBar = nullptr;
+    std::array<QCheckBox *, 3> chkOperator{}; // Ctrl, Shift, Alt: bits 1, 2, 4
+    QTimer *tmrSetFocus = nullptr;
+    std::array<QPushButton *, 256> m_keyButtons{};
+
+    int m_section = 0;
+    std::uint8_t m_key = 0;
+};
+
+} // namespace orvex

@@ -1,0 +1,42 @@
+#include "editing/ScreenMetrics.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+#include <QWidget>
+
+namespace orvex {
+
+std::optional<QSize> ScreenMetrics::s_override;
+
+QSize ScreenMetrics::screenSize(const QWidget *window)
+{
+    if (s_override)
+        return *s_override;
+    const QScreen *screen = window != nullptr ? window->screen() : nullptr;
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry().size() : QSize();
+}
+
+QMargins ScreenMetrics::frameMargins(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    if (outer != inner) {
+        return {inner.left() - outer.left(), inner.top() - outer.top(),
+                outer.right() - inner.right(), outer.bottom() - inner.bottom()};
+    }
+    // Not framed yet: until the window is first shown only the style can tell.
+    const QStyle *style = window->style();
+    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+    return {border, title + border, border, border};
+}
+
+void ScreenMetrics::setScreenSizeOverride(std::optional<QSize> size)
+{
+    s_override = size;
+}
+
+} // namespace orvex

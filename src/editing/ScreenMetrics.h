@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMargins>
+#include <QSize>
+#include <optional>
+
+class QWidget;
+
+namespace orvex {
+
+// The screen a window opens on and the window manager's frame around it, as the editing windows
+// need them to fit themselves to small screens.  Tests pretend a small screen through the
+// override.
+class ScreenMetrics
+{
+public:
+    // The size of the screen `window` is on (the primary screen while it has none).
+    static QSize screenSize(const QWidget *window);
+
+    // The frame around the client area: the real one once the window manager has framed the
+    // window, else an estimate from the style's title bar and frame widths.
+    static QMargins frameMargins(const QWidget *window);
+
+    // Replaces the real screen size until reset with std::nullopt.
+    static void setScreenSizeOverride(std::optional<QSize> size);
+
+private:
+    static std::optional<QSize> s_override;
+};
+
+} // namespace orvex
