@@ -45,8 +45,8 @@ bool settingsEqual(const ChannelSettings &a, const ChannelSettings &b)
     }
     // The outputs and the axis are part of what is saved: an edit that only switches an output
     // or picks another axis must count as a change, or it is lost without a prompt at exit.
-    return a.repeat == b.repeat && a.periodic == b.periodic && a.preload == b.preload
-        && a.mode == b.mode && a.axis == b.axis;
+    return a.repeat == b.repeat && a.periodic == b.periodic && a.preload == b.preload &&
+           a.mode == b.mode && a.axis == b.axis;
 }
 
 const std::array<JoystickAxis, 16> &joystickAxes()

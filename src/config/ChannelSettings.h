@@ -30,7 +30,7 @@ struct ChannelSettings
     std::uint8_t hysteresis = 0; // 0 Low, 1 Medium, 2 High
     std::array<std::uint8_t, kMaxSections> keys{};         // device key code of each section
     std::array<std::uint8_t, kMaxSections> keyOperators{}; // modifier bits of each section
-    std::uint8_t repeat = 0;   // key repeat: 0 Off, 1 On
+    std::uint8_t repeat = 0;                               // key repeat: 0 Off, 1 On
     std::uint8_t periodic = 0; // 0 disabled, n = every n tenths of a second
     std::uint8_t preload = 0;  // 0 Off, 1 On
     std::uint8_t mode = 0;     // kModeKeyboard .. kModeBoth

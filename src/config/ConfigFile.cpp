@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,8 +35,7 @@ class ReadOnlyFile
 public:
     explicit ReadOnlyFile(const QString &path)
         : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC))
-    {
-    }
+    {}
     ~ReadOnlyFile()
     {
         if (m_fd >= 0)
@@ -60,7 +58,9 @@ FileStatus readImageFile(const QString &path, ConfigImage &image)
     if (file.fd() < 0)
         return FileStatus::OpenError;
 
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(file.fd(), &info) != 0)
         return FileStatus::OpenError;
     // Directories, FIFOs and device nodes have no length to check; they are not files.
@@ -86,9 +86,10 @@ FileStatus readImageFile(const QString &path, ConfigImage &image)
 FileStatus writeImageFile(const QString &path, const ConfigImage &image)
 {
     // Written beside the target and renamed over it, so a failed save never costs the user the
-    // previous file.
+    // previous file.  Unbuffered, because a buffered flush that writes only part of the data
+    // (a full disk) is not reported and the truncated file would replace the good one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FileStatus::SaveError;
     const auto size = static_cast<qint64>(image.size());
     if (file.write(reinterpret_cast<const char *>(image.data()), size) != size) {

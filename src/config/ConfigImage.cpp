@@ -20,8 +20,8 @@ void encodeImage(const ConfigModel &model, ConfigImage &image)
         }
         block[kStepsOffset] = r.steps;
         block[kFlagsOffset] = static_cast<std::uint8_t>(
-            (r.steps == kDirectionalSteps ? kFlagDirectional : 0) | (r.repeat ? kFlagRepeat : 0)
-            | (r.preload ? kFlagPreload : 0));
+            (r.steps == kDirectionalSteps ? kFlagDirectional : 0) | (r.repeat ? kFlagRepeat : 0) |
+            (r.preload ? kFlagPreload : 0));
         block[kPeriodicOffset] = r.periodic;
         block[kHysteresisOffset] = r.hysteresis;
         block[kModeOffset] = r.mode;

@@ -30,7 +30,10 @@ constexpr std::uint8_t kFlagDirectional = 1;
 constexpr std::uint8_t kFlagRepeat = 2;
 constexpr std::uint8_t kFlagPreload = 4;
 
-constexpr int blockStart(int channel) { return kChannelBlockSize * channel; }
+constexpr int blockStart(int channel)
+{
+    return kChannelBlockSize * channel;
+}
 } // namespace image
 
 // Builds the image of the model (all bytes not written are 0).  Does not change the model.

@@ -10,8 +10,7 @@ constexpr std::uint8_t kFirstDefaultAxis = 0x30; // "X"; channels 1..6 get X, Y,
 
 ConfigModel::ConfigModel(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 void ConfigModel::setHysteresisThreshold(std::uint8_t setting, int channel)
 {

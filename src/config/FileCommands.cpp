@@ -10,16 +10,15 @@ namespace orvex {
 FileCommands::FileCommands(ConfigModel &model, FilePrompts &prompts)
     : m_model(model)
     , m_prompts(prompts)
-{
-}
+{}
 
 bool FileCommands::askSaveChanges()
 {
     if (!m_model.configChanged)
         return false;
 
-    const UserMessage question{QStringLiteral("The current configuration has changed.") + kLineBreak
-                                   + QStringLiteral("Do you want to save the changes?"),
+    const UserMessage question{QStringLiteral("The current configuration has changed.") +
+                                   kLineBreak + QStringLiteral("Do you want to save the changes?"),
                                m_windowTitle, MessageIcon::None};
     switch (m_prompts.askSaveChanges(question)) {
     case SaveChangesAnswer::Yes:
