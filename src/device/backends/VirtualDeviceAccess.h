@@ -25,7 +25,15 @@ struct VirtualDevice
 
     // Forces OpenHidDevice to fail with this status while the device stays present.
     HidStatus openRefusal = hid::kSuccess;
+
+    // Position of the demo waves; advanced by VirtualDeviceAccess::animate() and by every read
+    // of the first live-value address while `animated` is set.
+    int animationStep = 0;
 };
+
+// The live values of the demo waves at one animation step: six slow sine waves of distinct
+// periods and phases, so that every channel moves on its own.
+std::array<std::uint8_t, 6> animatedLiveValues(int step);
 
 // One logged exchange (or open, close, restart) of the virtual device access layer.
 struct VirtualExchange
@@ -71,17 +79,25 @@ public:
     int exchangeCount() const { return m_exchangeCount; }
 
     int openHandleCount() const;
+    int openHandleCount(int deviceNumber) const;
 
     // Fault injection, by exchange index (0-based, counted by exchangeCount()):
     void failExchange(int index, HidStatus status = hid::kIoError); // that one exchange fails
-    void unplugAtExchange(int index, int deviceNumber); // the device vanishes before it
-    void clearFaults();
+    void unplugAtExchange(int index, int deviceNumber);             // the device vanishes before it
+    void clearFaults();                                             // also lifts the open refusals
 
 private:
     struct OpenHandle
     {
         int deviceNumber;
+        bool lost = false; // the device was unplugged or restarted since the open
     };
+
+    HidStatus transfer(const HidReport &request, VirtualDevice &device, HidReport &reply);
+    void loseHandles(int deviceNumber);
+    void advanceAnimation(VirtualDevice &device);
+    void record(VirtualExchange::Kind kind, int deviceNumber, HidStatus status,
+                const HidReport &request = {}, const HidReport &reply = {});
 
     std::array<VirtualDevice, 2> m_devices;
     std::map<HidHandle, OpenHandle> m_handles;
@@ -90,7 +106,6 @@ private:
     int m_exchangeCount = 0;
     std::map<int, HidStatus> m_failAt;
     std::map<int, int> m_unplugAt;
-    double m_phase = 0.0;
 };
 
 } // namespace orvex

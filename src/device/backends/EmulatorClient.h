@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QLocalSocket;
+
+namespace orvex {
+
+// A synchronous line client of the emulator: sends one request line and waits, bounded by a
+// time-out, for its reply line.  Works without an event loop; use it from one thread only.
+class EmulatorClient
+{
+public:
+    enum class Failure { None, Unreachable, Timeout, Disconnected, ProtocolError };
+
+    explicit EmulatorClient(QString socketPath, int timeoutMs = kDefaultTimeoutMs);
+    ~EmulatorClient();
+
+    EmulatorClient(const EmulatorClient &) = delete;
+    EmulatorClient &operator=(const EmulatorClient &) = delete;
+
+    // Connects when not connected.  False when the socket cannot be reached.
+    bool ensureConnected();
+    bool isConnected() const;
+    void disconnect();
+
+    // The reply line without its newline, or nothing (see lastFailure()).  A request that
+    // fails drops the connection: a late reply must not be taken for the next request's.
+    std::optional<QByteArray> roundTrip(QByteArrayView line);
+
+    Failure lastFailure() const { return m_lastFailure; }
+
+    // Counts the connections made; handles of an earlier connection are gone on the server.
+    int connectionNumber() const { return m_connectionNumber; }
+
+    QString socketPath() const { return m_socketPath; }
+
+    static constexpr int kDefaultTimeoutMs = 2000;
+    // Longest reply accepted (the memory dump is the longest the emulator sends).
+    static constexpr qint64 kMaxReplyLength = 4096;
+
+private:
+    std::optional<QByteArray> fail(Failure failure);
+
+    QString m_socketPath;
+    int m_timeoutMs;
+    std::unique_ptr<QLocalSocket> m_socket;
+    Failure m_lastFailure = Failure::None;
+    int m_connectionNumber = 0;
+};
+
+} // namespace orvex
