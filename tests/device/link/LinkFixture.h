@@ -1,0 +1,127 @@
+#pragma once
+
+#include "config/ConfigModel.h"
+#include "config/FileCommands.h"
+#include "device/ConfigTransfer.h"
+#include "device/DevicePolling.h"
+#include "device/DeviceTransport.h"
+#include "device/backends/VirtualDeviceAccess.h"
+
+#include <QStringList>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace orvex {
+
+inline void PrintTo(const UserMessage &message, std::ostream *out)
+{
+    *out << "{\"" << message.text.toStdString() << "\", \"" << message.title.toStdString()
+         << "\", icon " << static_cast<int>(message.icon) << '}';
+}
+
+} // namespace orvex
+
+namespace orvex::testing {
+
+// Remembers everything a transfer tells its window, in order.
+class RecordingTransferView : public TransferView
+{
+public:
+    void showTransferStatus() override
+    {
+        events << QStringLiteral("show");
+        statusShown = true;
+    }
+    void setTransferStatus(const QString &text) override
+    {
+        statusTexts << text;
+        if (onStatus)
+            onStatus();
+    }
+    void hideTransferStatus() override
+    {
+        events << QStringLiteral("hide");
+        statusShown = false;
+    }
+    void processPendingEvents() override { events << QStringLiteral("events"); }
+    void showMessage(const UserMessage &message) override
+    {
+        events << QStringLiteral("message");
+        messages.push_back(message);
+    }
+
+    QStringList events; // show, hide, events, message
+    QStringList statusTexts;
+    std::vector<UserMessage> messages;
+    bool statusShown = false;
+    std::function<void()> onStatus; // runs inside every status update, like window events do
+};
+
+// Remembers everything detection and polling tell the main window, in order.
+class RecordingPollingView : public PollingView
+{
+public:
+    void clearGraphs() override { calls << QStringLiteral("clearGraphs"); }
+    void drawGraphs() override { calls << QStringLiteral("drawGraphs"); }
+    void setStatusText(const QString &text) override { calls << QStringLiteral("status:") + text; }
+    void setWaitTimerEnabled(bool enabled) override
+    {
+        calls << QStringLiteral("waitTimer:%1").arg(enabled ? "on" : "off");
+    }
+    void showSelectedDevice(int deviceNumber) override
+    {
+        calls << QStringLiteral("select:%1").arg(deviceNumber);
+    }
+
+    QStringList calls;
+};
+
+// Answers the unsaved-changes prompt from a script.
+class ScriptedPrompts : public FilePrompts
+{
+public:
+    SaveChangesAnswer askSaveChanges(const UserMessage &) override
+    {
+        ++questions;
+        return answer;
+    }
+    QString getSaveFileName(const QString &) override { return {}; }
+    QString getOpenFileName(const QString &) override { return {}; }
+    void showMessage(const UserMessage &) override {}
+
+    SaveChangesAnswer answer = SaveChangesAnswer::Cancel;
+    int questions = 0;
+};
+
+// The device link wired to two virtual devices, with recording views.
+class LinkTest : public ::testing::Test
+{
+protected:
+    LinkTest()
+    {
+        model.resetSettings();
+        polling.setView(&pollingView);
+    }
+
+    // Attaches the selected device as the wait tick would and forgets what that took.
+    void attach()
+    {
+        polling.waitForDeviceTick();
+        ASSERT_TRUE(polling.deviceAttached);
+        device.clearLog();
+        pollingView.calls.clear();
+    }
+
+    std::vector<VirtualExchange> transfers() const { return device.transfers(); }
+
+    VirtualDeviceAccess device;
+    DeviceTransport transport{device};
+    ConfigModel model;
+    DevicePolling polling{transport, model};
+    RecordingPollingView pollingView;
+    RecordingTransferView transferView;
+    ConfigTransfer transfer{polling, model, transferView};
+};
+
+} // namespace orvex::testing
