@@ -7,6 +7,8 @@
 #include "device/DevicePolling.h"
 #include "device/DeviceTransport.h"
 
+#include <utility>
+
 namespace orvex {
 
 namespace {
@@ -44,7 +46,8 @@ QString notFoundText(int deviceNumber)
     return QStringLiteral("The ORVEX (%1) was not found").arg(deviceLabel(deviceNumber));
 }
 
-// The two progress lines of one transfer direction ("Reading" or "Writing").
+// The two progress lines of one transfer direction ("Reading" or "Writing"): the first counts
+// channel headers, the second section-pair bytes.
 class ProgressText
 {
 public:
@@ -52,20 +55,27 @@ public:
         : m_verb(std::move(verb))
     {}
 
-    // Before the header of `channel` moves: the first line counts channels, the second is 0%.
-    QString header(int channel) const { return text(channel, kChannelCount, 0, 1); }
+    // Before the header of `channel` moves.
+    QString header(int channel) const
+    {
+        return text(ConfigTransfer::percentText(channel, kChannelCount), percent(0));
+    }
 
     // Before section-pair byte `done` of `total` moves.
-    QString data(int done, int total) const { return text(1, 1, done, total); }
+    QString data(int done, int total) const
+    {
+        return text(percent(100), ConfigTransfer::percentText(done, total));
+    }
 
-    QString finished() const { return text(1, 1, 1, 1); }
+    QString finished() const { return text(percent(100), percent(100)); }
 
 private:
-    QString text(int configDone, int configTotal, int dataDone, int dataTotal) const
+    static QString percent(int value) { return QString::number(value) + QLatin1Char('%'); }
+
+    QString text(const QString &configurationPercent, const QString &dataPercent) const
     {
-        return m_verb + QStringLiteral(" configuration - ") +
-               ConfigTransfer::percentText(configDone, configTotal) + kLineBreak + m_verb +
-               QStringLiteral(" data - ") + ConfigTransfer::percentText(dataDone, dataTotal);
+        return m_verb + QStringLiteral(" configuration - ") + configurationPercent + kLineBreak +
+               m_verb + QStringLiteral(" data - ") + dataPercent;
     }
 
     QString m_verb;

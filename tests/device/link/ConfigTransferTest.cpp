@@ -420,6 +420,18 @@ TEST_F(TransferTest, ViewedDeviceGetsItsPollingHandleBack)
     EXPECT_TRUE(polling.deviceAttached);
 }
 
+TEST_F(TransferTest, ViewedDeviceGoneAtTheTransferIsLostAtTheNextPoll)
+{
+    attach();
+    device.setPresent(0, false);
+    EXPECT_EQ(transfer.writeToDevice(), TransferResult::NotFound);
+    EXPECT_EQ(device.openHandleCount(), 0);
+
+    polling.pollDevice();
+    EXPECT_FALSE(polling.deviceAttached);
+    EXPECT_EQ(pollingView.calls.last(), QStringLiteral("waitTimer:on"));
+}
+
 TEST_F(TransferTest, UnviewedDeviceIsNotReopened)
 {
     EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);

@@ -58,14 +58,6 @@ TEST_F(TransportTest, RefusesUnknownDeviceNumbersWithoutCallingTheLibrary)
     EXPECT_TRUE(device.log().empty());
 }
 
-TEST_F(TransportTest, ReportsAnAbsentDeviceAsAFailedOpen)
-{
-    device.setPresent(1, false);
-    HidHandle handle = kClosedHandle;
-    EXPECT_NE(transport.openDevice(handle, 1), hid::kSuccess);
-    EXPECT_EQ(device.openHandleCount(), 0);
-}
-
 TEST_F(TransportTest, ReadsAndWritesSingleBytes)
 {
     HidHandle handle = open(0);
@@ -91,14 +83,6 @@ TEST_F(TransportTest, FailedByteReadGivesZeroAndStaysFlagged)
     // A later successful read does not clear the flag; only the configuration read does.
     EXPECT_EQ(transport.readDeviceByte(handle, 100), 0xAB);
     EXPECT_TRUE(transport.deviceError);
-}
-
-TEST_F(TransportTest, FailedByteWriteReturnsItsStatus)
-{
-    HidHandle handle = open(0);
-    device.failExchange(device.exchangeCount(), hid::kTimeout);
-    EXPECT_EQ(transport.writeDeviceByte(handle, 3, 9), hid::kTimeout);
-    EXPECT_NE(device.device(0).memory[3], 9);
 }
 
 TEST_F(TransportTest, LiveValuesComeFromTwoRequests)
