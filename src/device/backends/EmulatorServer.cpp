@@ -2,8 +2,11 @@
 
 #include "device/backends/EmulatorProtocol.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <memory>
+#include <sys/stat.h>
 
 namespace orvex {
 
@@ -19,6 +22,15 @@ struct Connection
     LineFramer framer;
     EmulatorSession session;
 };
+
+// Only a socket may be replaced: a mistyped --socket must never delete a user's file.
+bool isSocketFile(const QString &path)
+{
+    struct stat info
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 } // namespace
 
@@ -37,17 +49,21 @@ EmulatorServer::~EmulatorServer()
 
 bool EmulatorServer::listen(const QString &path, QString *error)
 {
-    if (m_server.listen(path))
-        return true;
-    if (m_server.serverError() == QAbstractSocket::AddressInUseError) {
+    // Checked first: with user-only access QLocalServer binds elsewhere and renames the socket
+    // into place, which would silently take the path over from a running emulator.
+    if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) {
+        if (!isSocketFile(path)) {
+            *error = QStringLiteral("%1 exists and is not a socket; not replacing it").arg(path);
+            return false;
+        }
         if (anotherServerIsListening(path)) {
             *error = QStringLiteral("Another emulator is already serving %1").arg(path);
             return false;
         }
         QLocalServer::removeServer(path);
-        if (m_server.listen(path))
-            return true;
     }
+    if (m_server.listen(path))
+        return true;
     *error = QStringLiteral("Cannot listen at %1: %2").arg(path, m_server.errorString());
     return false;
 }

@@ -163,8 +163,6 @@ HidStatus VirtualDeviceAccess::transfer(const HidReport &request, VirtualDevice 
     if (isMemoryAddress(address)) {
         reply[4] = target.memory[static_cast<std::size_t>(address)];
     } else if (address == address::kLiveValuesLow || address == address::kLiveValuesHigh) {
-        if (address == address::kLiveValuesLow && target.animated)
-            advanceAnimation(target);
         const std::size_t first = address == address::kLiveValuesLow ? 0 : 3;
         std::copy_n(target.liveValues.begin() + first, 3, reply.begin() + 2);
     } else {

@@ -26,8 +26,7 @@ struct VirtualDevice
     // Forces OpenHidDevice to fail with this status while the device stays present.
     HidStatus openRefusal = hid::kSuccess;
 
-    // Position of the demo waves; advanced by VirtualDeviceAccess::animate() and by every read
-    // of the first live-value address while `animated` is set.
+    // Position of the demo waves, advanced by VirtualDeviceAccess::animate().
     int animationStep = 0;
 };
 
@@ -67,7 +66,9 @@ public:
     // Plugging out closes nothing: handles to an absent device fail every exchange.
     void setPresent(int deviceNumber, bool present);
 
-    // Advances the animated live values by one step (called by whoever drives the demo).
+    // Advances the animated live values of every animated device by one step.  Reads never move
+    // them: whoever drives the demo calls this on a clock (the window from its main poll tick,
+    // the emulator every 10 ms), so the waves keep their pace however often they are read.
     void animate();
 
     // Everything done so far, in order; transfers only, or all kinds.

@@ -237,23 +237,22 @@ TEST_F(VirtualDeviceTest, LogsEveryOperationInOrder)
     EXPECT_TRUE(access.log().empty());
 }
 
-TEST_F(VirtualDeviceTest, AnimatedInputsMoveOnEachFirstLiveReadAndOnAnimate)
+TEST_F(VirtualDeviceTest, AnimateMovesAnimatedDevicesOnlyAndReadsDoNot)
 {
     access.device(0).animated = true;
     const HidHandle handle = open();
     std::set<std::uint8_t> firstChannel;
     for (int i = 0; i < 300; ++i) {
+        access.animate();
+        ASSERT_EQ(exchange(handle, read(0x2000)), hid::kSuccess);
         ASSERT_EQ(exchange(handle, read(0x2000)), hid::kSuccess);
         firstChannel.insert(lastReply[2]);
     }
     EXPECT_EQ(access.device(0).animationStep, 300);
+    EXPECT_EQ(access.device(0).liveValues, animatedLiveValues(300));
     EXPECT_GT(firstChannel.size(), 50u);
-
-    exchange(handle, read(0x2001));
-    EXPECT_EQ(access.device(0).animationStep, 300);
-    access.animate();
-    EXPECT_EQ(access.device(0).animationStep, 301);
-    EXPECT_EQ(access.device(1).animationStep, 0); // not animated
+    EXPECT_EQ(access.device(1).animationStep, 0);
+    EXPECT_EQ(access.device(1).liveValues, (std::array<std::uint8_t, 6>{}));
 }
 
 TEST(AnimatedLiveValues, ChannelsFollowDistinctWavesWithinRange)

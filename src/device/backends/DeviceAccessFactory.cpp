@@ -1,0 +1,69 @@
+#include "device/backends/DeviceAccessFactory.h"
+
+#include "device/backends/EmulatorDeviceAccess.h"
+#include "device/backends/HidapiDeviceAccess.h"
+#include "device/backends/VirtualDeviceAccess.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace orvex {
+
+namespace {
+
+const QString kSimulateOption = QStringLiteral("simulate");
+const QString kEmulatorOption = QStringLiteral("emulator");
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("DeviceOptions", text);
+}
+
+std::unique_ptr<DeviceAccess> createSimulation()
+{
+    auto devices = std::make_unique<VirtualDeviceAccess>();
+    devices->setPresent(1, false);
+    devices->device(0).animated = true;
+    devices->animate(); // start on the waves rather than at all zeros
+    return devices;
+}
+
+} // namespace
+
+void addDeviceOptions(QCommandLineParser &parser)
+{
+    parser.addOption({kSimulateOption, tr("Use an in-process virtual Device 1 with animated "
+                                          "inputs instead of USB devices.")});
+    parser.addOption({kEmulatorOption,
+                      tr("Use the virtual devices of the orvex-emulator listening at <path>."),
+                      tr("path")});
+}
+
+std::optional<DeviceOptions> readDeviceOptions(const QCommandLineParser &parser, QString *error)
+{
+    DeviceOptions options;
+    options.simulate = parser.isSet(kSimulateOption);
+    if (parser.isSet(kEmulatorOption)) {
+        options.emulatorPath = parser.value(kEmulatorOption);
+        if (options.emulatorPath.isEmpty()) {
+            *error = tr("--emulator needs the path of the emulator's socket.");
+            return std::nullopt;
+        }
+    }
+    if (options.simulate && options.usesEmulator()) {
+        *error = tr("--simulate and --emulator cannot be used together.");
+        return std::nullopt;
+    }
+    return options;
+}
+
+std::unique_ptr<DeviceAccess> createDeviceAccess(const DeviceOptions &options)
+{
+    if (options.simulate)
+        return createSimulation();
+    if (options.usesEmulator())
+        return std::make_unique<EmulatorDeviceAccess>(options.emulatorPath);
+    return std::make_unique<HidapiDeviceAccess>();
+}
+
+} // namespace orvex
