@@ -1,0 +1,45 @@
+# Linux desktop integration: where the programs, the udev rule, its helper, the desktop entry,
+# the icon and the AppStream metadata are installed, and what the platform services need to
+# know about those places.
+
+set(ORVEX_UDEV_RULES_DIR "lib/udev/rules.d")
+set(ORVEX_HELPER_DIR "${CMAKE_INSTALL_LIBEXECDIR}/orvex")
+set(ORVEX_UDEV_RULE "${CMAKE_SOURCE_DIR}/data/70-orvex.rules")
+set(ORVEX_RELEASE_DATE "2026-12-06") # date of the version in project()
+
+# The program finds the rule and the helper relative to its own folder, so that an
+# installation moved to another prefix (cmake --install --prefix) still finds them.
+set(_orvex_prefix "${CMAKE_INSTALL_PREFIX}")
+file(RELATIVE_PATH ORVEX_RULE_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}"
+     "${_orvex_prefix}/${ORVEX_UDEV_RULES_DIR}/70-orvex.rules")
+file(RELATIVE_PATH ORVEX_HELPER_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}"
+     "${_orvex_prefix}/${ORVEX_HELPER_DIR}/orvex-udev-setup")
+file(RELATIVE_PATH ORVEX_RULE_FROM_HELPER "${_orvex_prefix}/${ORVEX_HELPER_DIR}"
+     "${_orvex_prefix}/${ORVEX_UDEV_RULES_DIR}/70-orvex.rules")
+
+set_property(SOURCE "${CMAKE_SOURCE_DIR}/src/app/LinuxPlatformServices.cpp" APPEND PROPERTY
+    COMPILE_DEFINITIONS
+        "ORVEX_UDEV_RULE_FROM_BINDIR=\"${ORVEX_RULE_FROM_BINDIR}\""
+        "ORVEX_UDEV_HELPER_FROM_BINDIR=\"${ORVEX_HELPER_FROM_BINDIR}\""
+        "ORVEX_UDEV_RULE_INSTALLED=\"${_orvex_prefix}/${ORVEX_UDEV_RULES_DIR}/70-orvex.rules\""
+        "ORVEX_UDEV_RULE_IN_SOURCE_TREE=\"${ORVEX_UDEV_RULE}\"")
+
+# The volume label lookup probes file systems with libblkid.
+target_link_libraries(orvex_core PRIVATE PkgConfig::BLKID)
+
+# The message boxes that offer to install the udev rule.
+target_sources(orvex_ui PRIVATE
+    "${CMAKE_SOURCE_DIR}/src/app/MessageBoxAccessPrompts.cpp"
+    "${CMAKE_SOURCE_DIR}/src/app/MessageBoxAccessPrompts.h")
+
+configure_file(data/orvex-udev-setup.in "${CMAKE_BINARY_DIR}/data/orvex-udev-setup" @ONLY)
+configure_file(data/orvex-config.metainfo.xml.in
+               "${CMAKE_BINARY_DIR}/data/com.orvex.Config.metainfo.xml" @ONLY)
+
+install(FILES "${ORVEX_UDEV_RULE}" DESTINATION "${ORVEX_UDEV_RULES_DIR}")
+install(PROGRAMS "${CMAKE_BINARY_DIR}/data/orvex-udev-setup" DESTINATION "${ORVEX_HELPER_DIR}")
+install(FILES data/orvex-config.desktop DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+install(FILES data/icons/orvex-config.svg
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps")
+install(FILES "${CMAKE_BINARY_DIR}/data/com.orvex.Config.metainfo.xml"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
