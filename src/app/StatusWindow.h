@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+
+namespace orvex {
+
+// frmStatus: the small modeless window that shows the progress of a whole-configuration
+// transfer while the transfer's loop keeps running.
+class StatusWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kInitialText = QStringLiteral("Initializing...");
+
+    explicit StatusWindow(QWidget *owner);
+
+    // Shows the window modeless (QDialog centres it on its owner) with the initial text.
+    void showInitial();
+
+    // Shows the text (CR LF becomes a line break), then lets pending events run so that it is
+    // painted while the caller's loop continues.
+    void SetStatus(const QString &text);
+
+    QString statusText() const;
+
+Q_SIGNALS:
+    // Every text given to SetStatus, as the core wrote it.
+    void statusChanged(const QString &text);
+
+private:
+    QLabel *lblStatus;
+};
+
+} // namespace orvex

@@ -1,0 +1,302 @@
+#include "WindowFixture.h"
+#include "app/StatusWindow.h"
+#include "app/graphs/GraphView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+
+using namespace orvex;
+using namespace orvex::test;
+
+namespace {
+
+int countKind(const VirtualDeviceAccess &devices, VirtualExchange::Kind kind)
+{
+    return static_cast<int>(
+        std::count_if(devices.log().begin(), devices.log().end(),
+                      [kind](const VirtualExchange &entry) { return entry.kind == kind; }));
+}
+
+} // namespace
+
+class WindowDeviceTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void pollDrawsLiveValues();
+    void unplugWhileViewingClearsGraphsAndSearches();
+    void selectingAbsentDevice2FallsBackToDevice1();
+    void clickingEitherBoxSwitchesDevice();
+    void optionsMenuSelectsOnlyOnChange();
+    void delayMenuSetsDelayAndChangedFlag();
+    void delayMenuFollowsModel();
+    void exitCancelledAtPromptKeepsRunning();
+    void exitReleasesDevicesAndEnds();
+    void closeBoxRunsExitProcedure();
+    void closeBoxRefusedDuringTransfer();
+    void simulatedDevicesMoveWithEveryPoll();
+};
+
+void WindowDeviceTest::pollDrawsLiveValues()
+{
+    WindowFixture f;
+    f.startViewing();
+    f.devices.device(0).liveValues = {255, 255, 255, 255, 255, 255};
+    f.window->tmrPollDevice_Timer();
+    const QImage &shown = f.child<GraphView>(QStringLiteral("picGraph5"))->shownImage();
+    QCOMPARE(shown.pixelColor(0, 0), QColor(0, 255, 0));
+}
+
+void WindowDeviceTest::unplugWhileViewingClearsGraphsAndSearches()
+{
+    WindowFixture f;
+    f.startViewing();
+    f.devices.device(0).liveValues = {200, 200, 200, 200, 200, 200};
+    f.window->tmrPollDevice_Timer();
+    auto *status = f.child<QLabel>(QStringLiteral("lblStatus"));
+    QCOMPARE(status->text(), QStringLiteral("Viewing device 1"));
+
+    f.devices.setPresent(0, false);
+    f.window->tmrPollDevice_Timer();
+
+    QVERIFY(!f.polling.deviceAttached);
+    QCOMPARE(status->text(), QStringLiteral("Searching for device..."));
+    QVERIFY(f.window->isWaitTimerEnabled());
+    for (int i = 0; i < 6; ++i) {
+        auto *graph = f.child<GraphView>(QStringLiteral("picGraph%1").arg(i));
+        const QColor background = graph->palette().color(graph->backgroundRole());
+        QCOMPARE(graph->shownImage().pixelColor(38, 200), background);
+    }
+
+    f.devices.setPresent(0, true);
+    f.window->tmrWaitForDevice_Timer();
+    QCOMPARE(status->text(), QStringLiteral("Viewing device 1"));
+}
+
+void WindowDeviceTest::selectingAbsentDevice2FallsBackToDevice1()
+{
+    WindowFixture f;
+    f.devices.setPresent(1, false);
+    f.startViewing();
+    auto *box0 = f.child<QCheckBox>(QStringLiteral("chkID0"));
+    auto *box1 = f.child<QCheckBox>(QStringLiteral("chkID1"));
+    auto *status = f.child<QLabel>(QStringLiteral("lblStatus"));
+    auto *board = f.child<QLabel>(QStringLiteral("lblBoardID"));
+    f.devices.clearLog();
+
+    QTest::mouseClick(box1, Qt::LeftButton);
+
+    QVERIFY(box1->isChecked());
+    QVERIFY(!box0->isChecked());
+    QVERIFY(f.child<QAction>(QStringLiteral("mnuDevice1"))->isChecked());
+    QVERIFY(!f.child<QAction>(QStringLiteral("mnuDevice0"))->isChecked());
+    QCOMPARE(board->text(), QStringLiteral("Device 2"));
+    QCOMPARE(f.polling.deviceNumber, 1);
+    QVERIFY(!f.polling.deviceAttached);
+    QCOMPARE(status->text(), QStringLiteral("Searching for device..."));
+    QVERIFY(f.window->isWaitTimerEnabled());
+    QCOMPARE(countKind(f.devices, VirtualExchange::Kind::Close), 1); // one detach, not two
+
+    f.window->tmrWaitForDevice_Timer();
+
+    QVERIFY(box0->isChecked());
+    QVERIFY(!box1->isChecked());
+    QVERIFY(f.child<QAction>(QStringLiteral("mnuDevice0"))->isChecked());
+    QCOMPARE(f.polling.deviceNumber, 0);
+    QCOMPARE(board->text(), QStringLiteral("Device 1"));
+    QCOMPARE(status->text(), QStringLiteral("Viewing device 1"));
+    QVERIFY(!f.window->isWaitTimerEnabled());
+}
+
+void WindowDeviceTest::clickingEitherBoxSwitchesDevice()
+{
+    WindowFixture f;
+    f.startSearching();
+    auto *box0 = f.child<QCheckBox>(QStringLiteral("chkID0"));
+    auto *box1 = f.child<QCheckBox>(QStringLiteral("chkID1"));
+
+    QTest::mouseClick(box0, Qt::LeftButton); // unchecking the checked box selects the other
+    QVERIFY(!box0->isChecked());
+    QVERIFY(box1->isChecked());
+    QCOMPARE(f.polling.deviceNumber, 1);
+
+    QTest::mouseClick(box0, Qt::LeftButton);
+    QVERIFY(box0->isChecked());
+    QVERIFY(!box1->isChecked());
+    QCOMPARE(f.polling.deviceNumber, 0);
+    QVERIFY(f.devices.log().empty()); // nothing was viewed, so nothing was detached
+}
+
+void WindowDeviceTest::optionsMenuSelectsOnlyOnChange()
+{
+    WindowFixture f;
+    f.startViewing();
+    auto *device0 = f.child<QAction>(QStringLiteral("mnuDevice0"));
+    auto *device1 = f.child<QAction>(QStringLiteral("mnuDevice1"));
+    f.devices.clearLog();
+
+    device0->trigger(); // already selected: nothing happens, the mark stays
+    QVERIFY(device0->isChecked());
+    QVERIFY(f.polling.deviceAttached);
+    QVERIFY(f.devices.log().empty());
+
+    device1->trigger();
+    QVERIFY(device1->isChecked());
+    QVERIFY(!device0->isChecked());
+    QVERIFY(f.child<QCheckBox>(QStringLiteral("chkID1"))->isChecked());
+    QVERIFY(!f.polling.deviceAttached);
+    f.window->tmrWaitForDevice_Timer();
+    QCOMPARE(f.child<QLabel>(QStringLiteral("lblStatus"))->text(),
+             QStringLiteral("Viewing device 2"));
+}
+
+void WindowDeviceTest::delayMenuSetsDelayAndChangedFlag()
+{
+    WindowFixture f;
+    f.startSearching();
+    auto item = [&f](int i) {
+        return f.child<QAction>(QStringLiteral("mnuSupressItem%1").arg(i));
+    };
+
+    item(5)->trigger();
+    QCOMPARE(f.model.powerOnDelay, std::uint8_t{5});
+    QVERIFY(f.model.configChanged);
+    for (int i = 0; i <= 30; ++i)
+        QCOMPARE(item(i)->isChecked(), i == 5);
+
+    f.model.configChanged = false;
+    item(5)->trigger(); // the item already checked: no change, and it stays checked
+    QVERIFY(!f.model.configChanged);
+    QVERIFY(item(5)->isChecked());
+
+    item(0)->trigger();
+    QCOMPARE(f.model.powerOnDelay, std::uint8_t{0});
+    QVERIFY(f.model.configChanged);
+    QVERIFY(item(0)->isChecked());
+    QVERIFY(!item(5)->isChecked());
+}
+
+void WindowDeviceTest::delayMenuFollowsModel()
+{
+    WindowFixture f;
+    f.model.powerOnDelay = 30;
+    f.model.notifyPowerOnDelay();
+    QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem30"))->isChecked());
+    QVERIFY(!f.child<QAction>(QStringLiteral("mnuSupressItem0"))->isChecked());
+
+    f.window->mnuNew_Click(); // the defaults disable the delay again
+    QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem0"))->isChecked());
+    QVERIFY(!f.child<QAction>(QStringLiteral("mnuSupressItem30"))->isChecked());
+}
+
+void WindowDeviceTest::exitCancelledAtPromptKeepsRunning()
+{
+    WindowFixture f;
+    f.startViewing();
+    f.model.configChanged = true;
+    f.prompts.saveChangesAnswers = {SaveChangesAnswer::Cancel};
+    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+
+    f.child<QAction>(QStringLiteral("mnuExit"))->trigger();
+
+    QCOMPARE(f.prompts.questions.size(), std::size_t{1});
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(f.window->isVisible());
+    QVERIFY(f.polling.deviceAttached);
+    QCOMPARE(f.devices.openHandleCount(), 1);
+}
+
+void WindowDeviceTest::exitReleasesDevicesAndEnds()
+{
+    WindowFixture f;
+    f.startViewing();
+    f.polling.deviceWritten[1] = true;
+    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+
+    f.child<QAction>(QStringLiteral("mnuExit"))->trigger();
+
+    QVERIFY(f.prompts.questions.empty()); // nothing changed, nothing asked
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.devices.openHandleCount(), 0);
+    QCOMPARE(f.devices.device(0).attached, std::optional<bool>(false)); // release write
+    QCOMPARE(f.devices.device(1).restartCount, 1);                      // written: restarted
+}
+
+void WindowDeviceTest::closeBoxRunsExitProcedure()
+{
+    WindowFixture f;
+    f.startViewing();
+    f.model.configChanged = true;
+    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+
+    f.prompts.saveChangesAnswers = {SaveChangesAnswer::Cancel};
+    QVERIFY(!f.window->close());
+    QVERIFY(f.window->isVisible());
+    QCOMPARE(ended.count(), 0);
+
+    f.prompts.saveChangesAnswers = {SaveChangesAnswer::No};
+    f.window->close();
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.prompts.questions.size(), std::size_t{2});
+    QCOMPARE(f.devices.openHandleCount(), 0);
+}
+
+void WindowDeviceTest::closeBoxRefusedDuringTransfer()
+{
+    WindowFixture f;
+    f.startViewing();
+    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+    bool closedDuringTransfer = true;
+    bool commandsOffDuringTransfer = false;
+    bool first = true;
+    connect(f.window->statusWindow(), &StatusWindow::statusChanged, f.window.get(), [&] {
+        if (!first)
+            return;
+        first = false;
+        closedDuringTransfer = f.window->close();
+        commandsOffDuringTransfer = !f.child<QAction>(QStringLiteral("mnuExit"))->isEnabled() &&
+                                    !f.child<QCheckBox>(QStringLiteral("chkID1"))->isEnabled() &&
+                                    !f.child<QWidget>(QStringLiteral("cmdSettings0"))->isEnabled();
+        f.window->mnuExit_Click();
+        f.window->mnuDevice_Click(1);
+    });
+
+    f.window->mnuWrite_Click();
+
+    QVERIFY(!closedDuringTransfer);
+    QVERIFY(commandsOffDuringTransfer);
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(f.prompts.questions.empty());
+    QCOMPARE(f.polling.deviceNumber, 0);
+    QCOMPARE(f.prompts.messages.back().text,
+             QStringLiteral("The configuration was successfully saved to the device"));
+
+    // Once the transfer is over, everything works again.
+    QVERIFY(f.child<QAction>(QStringLiteral("mnuExit"))->isEnabled());
+    QVERIFY(f.child<QCheckBox>(QStringLiteral("chkID1"))->isEnabled());
+    f.window->close();
+    QCOMPARE(ended.count(), 1);
+}
+
+void WindowDeviceTest::simulatedDevicesMoveWithEveryPoll()
+{
+    WindowFixture f;
+    f.devices.device(0).animated = true;
+    f.window->setSimulatedDevices(&f.devices);
+    f.startViewing();
+    f.window->tmrPollDevice_Timer();
+    const LiveValues first = f.polling.liveValue;
+    for (int i = 0; i < 50; ++i)
+        f.window->tmrPollDevice_Timer();
+    QVERIFY(f.polling.liveValue != first);
+}
+
+QTEST_MAIN(WindowDeviceTest)
+#include "WindowDeviceTest.moc"
