@@ -1,0 +1,47 @@
+#pragma once
+
+#include "config/ConfigModel.h"
+#include "device/DevicePolling.h"
+#include "device/DeviceTransport.h"
+#include "device/backends/VirtualDeviceAccess.h"
+#include "editing/SettingsDialog.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace orvex::test {
+
+// A model with the default configuration, polling over the virtual device, a stand-in main
+// window and, once opened, the one settings dialog of the run.
+struct EditingHarness
+{
+    ConfigModel model;
+    VirtualDeviceAccess access;
+    DeviceTransport transport{access};
+    DevicePolling polling{transport, model};
+    QWidget mainWindow;
+    std::unique_ptr<SettingsDialog> dialog;
+
+    EditingHarness()
+    {
+        mainWindow.setWindowTitle(QStringLiteral("ORVEX Configuration Utility"));
+        model.resetSettings();
+    }
+
+    SettingsDialog &open(int channel)
+    {
+        if (!dialog)
+            dialog = std::make_unique<SettingsDialog>(model, polling, &mainWindow);
+        dialog->LoadForm(channel);
+        return *dialog;
+    }
+
+    template <typename T> T *control(const QString &name) const
+    {
+        T *found = dialog->findChild<T *>(name);
+        Q_ASSERT_X(found != nullptr, "control", qPrintable(name));
+        return found;
+    }
+};
+
+} // namespace orvex::test

@@ -1,0 +1,547 @@
+#include "EditingHarness.h"
+#include "app/graphs/GraphView.h"
+#include "editing/KeyPicker.h"
+#include "editing/ScreenMetrics.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+using namespace orvex;
+using orvex::test::EditingHarness;
+
+namespace {
+
+const QStringList kKeyboardControls{"lblSteps",    "listSteps",   "lblHysteresis", "listHysteresis",
+                                    "lblPreload",  "listPreload", "lblRepeat",     "listRepeat",
+                                    "lblPeriodic", "listPeriodic"};
+
+QStringList enabledControls(const EditingHarness &h, const QStringList &names)
+{
+    QStringList enabled;
+    for (const QString &name : names) {
+        if (h.control<QWidget>(name)->isEnabled())
+            enabled << name;
+    }
+    return enabled;
+}
+
+// Runs `inPicker` inside the picker's modal loop, then makes sure the loop ends.
+void whileKeyPickerIsOpen(SettingsDialog &dialog, std::function<void(KeyPicker &)> inPicker)
+{
+    QTimer::singleShot(0, &dialog, [&dialog, inPicker] {
+        QPointer<KeyPicker> picker = dialog.keyPicker();
+        if (picker.isNull() || !picker->isVisible()) {
+            QFAIL("the key picker is not open");
+        }
+        inPicker(*picker);
+        if (!picker.isNull() && picker->isVisible())
+            picker->close();
+    });
+}
+
+} // namespace
+
+class SettingsDialogTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+    void init() { ScreenMetrics::setScreenSizeOverride(QSize(1920, 1080)); }
+    void cleanup() { ScreenMetrics::setScreenSizeOverride(std::nullopt); }
+
+    void designLayoutAndCaption()
+    {
+        EditingHarness h;
+        SettingsDialog &dialog = h.open(2);
+        QCOMPARE(dialog.windowTitle(), "ORVEX Configuration Utility - Channel 3 Settings");
+        QCOMPARE(dialog.size(), QSize(369, 561));
+        auto *graph = h.control<GraphView>("picGraph");
+        QCOMPARE(graph->geometry(), QRect(8, 8, 225, 545));
+        QCOMPARE(graph->drawingAreaSize(), QSize(221, 541));
+        QCOMPARE(h.control<QGroupBox>("Frame1")->geometry(), QRect(240, 8, 121, 329));
+        QCOMPARE(h.control<QGroupBox>("Frame2")->geometry(), QRect(240, 344, 121, 97));
+        QCOMPARE(h.control<QComboBox>("listPeriodic")->geometry(), QRect(8, 288, 97, 21));
+        QCOMPARE(h.control<QPushButton>("cmdOK")->geometry(), QRect(248, 480, 97, 33));
+        QCOMPARE(h.control<QPushButton>("cmdCancel")->geometry(), QRect(248, 520, 97, 33));
+        QCOMPARE(h.control<QComboBox>("listSteps")->count(), 6);
+        QCOMPARE(h.control<QComboBox>("listSteps")->itemText(5), "Directional");
+        auto *timer = h.control<QTimer>("tmrPollDevice");
+        QCOMPARE(timer->interval(), 10);
+        QVERIFY(timer->isActive());
+
+        h.open(5);
+        QCOMPARE(dialog.windowTitle(), "ORVEX Configuration Utility - Channel 6 Settings");
+    }
+
+    void openingAJoystickOnlyChannel()
+    {
+        EditingHarness h;
+        h.model.channels[1].mode = kModeJoystick;
+        h.model.channels[1].steps = 4;
+        h.model.channels[1].repeat = 0;
+        h.open(1);
+
+        QVERIFY(!h.control<QCheckBox>("chkEnabled0")->isChecked());
+        QVERIFY(h.control<QCheckBox>("chkEnabled1")->isChecked());
+        QVERIFY(h.control<QComboBox>("listJoystick")->isEnabled());
+        QVERIFY(h.control<QLabel>("lblJoystick")->isEnabled());
+        // The step-count and key-repeat rules run after the check-box rule and re-enable the
+        // lists they govern; only the step count itself stays disabled.
+        QCOMPARE(enabledControls(h, kKeyboardControls),
+                 QStringList({"lblHysteresis", "listHysteresis", "lblPreload", "listPreload",
+                              "lblRepeat", "listRepeat", "lblPeriodic", "listPeriodic"}));
+        QCOMPARE(h.dialog->workSettings().mode, kModeJoystick);
+        QCOMPARE(h.dialog->sections(), 16);
+
+        h.model.channels[1].repeat = 1;
+        h.open(1);
+        QVERIFY(!h.control<QComboBox>("listPeriodic")->isEnabled());
+    }
+
+    void eitherEnabledBoxAppliesTheKeyboardBoxToAllTenControls()
+    {
+        EditingHarness h;
+        h.model.channels[0].steps = kDirectionalSteps;
+        h.model.channels[0].mode = kModeKeyboard;
+        h.open(0);
+        QCOMPARE(enabledControls(h, kKeyboardControls),
+                 QStringList({"lblSteps", "listSteps", "lblHysteresis", "listHysteresis"}));
+
+        h.control<QCheckBox>("chkEnabled1")->click();
+        QCOMPARE(h.dialog->workSettings().mode, kModeBoth);
+        QCOMPARE(enabledControls(h, kKeyboardControls), kKeyboardControls);
+        QVERIFY(h.control<QComboBox>("listJoystick")->isEnabled());
+
+        h.control<QCheckBox>("chkEnabled0")->click();
+        QCOMPARE(h.dialog->workSettings().mode, kModeJoystick);
+        QVERIFY(enabledControls(h, kKeyboardControls).isEmpty());
+
+        h.control<QCheckBox>("chkEnabled1")->click();
+        QCOMPARE(h.dialog->workSettings().mode, kModeNone);
+        QVERIFY(!h.control<QComboBox>("listJoystick")->isEnabled());
+    }
+
+    void reopeningRunsTheListRulesEvenForUnchangedEntries()
+    {
+        EditingHarness h;
+        h.model.channels[0].steps = kDirectionalSteps;
+        h.open(0);
+        h.control<QCheckBox>("chkEnabled1")->click();
+        h.control<QCheckBox>("chkEnabled1")->click();
+        QVERIFY(h.control<QComboBox>("listPreload")->isEnabled());
+
+        h.control<QPushButton>("cmdCancel")->click();
+        h.open(0);
+        // Neither box nor the step list changes here, yet the step-count rule runs again.
+        QVERIFY(!h.control<QComboBox>("listPreload")->isEnabled());
+        QVERIFY(!h.control<QComboBox>("listPeriodic")->isEnabled());
+    }
+
+    void axisListLeavesOutAxesOfOtherJoystickChannels()
+    {
+        EditingHarness h;
+        const std::uint8_t axes[] = {0x30, 0x31, 0x32, 0x33, 0x34};
+        for (int channel = 0; channel < 5; ++channel) {
+            h.model.channels[channel].mode = channel % 2 ? kModeBoth : kModeJoystick;
+            h.model.channels[channel].axis = axes[channel];
+        }
+        h.model.channels[5].mode = kModeJoystick;
+        h.model.channels[5].axis = 0x31; // taken by channel 2
+        h.open(5);
+
+        auto *list = h.control<QComboBox>("listJoystick");
+        QCOMPARE(list->count(), 11);
+        QCOMPARE(list->currentIndex(), 0);
+        QCOMPARE(list->currentText(), "Rz");
+        QCOMPARE(list->itemData(10).toUInt(), 0x46u);
+        QCOMPARE(h.dialog->workSettings().axis, 0x35);
+
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(h.model.channels[5].axis, 0x35);
+        QVERIFY(h.model.configChanged);
+    }
+
+    void axisListIsRebuiltAtEveryOpening()
+    {
+        EditingHarness h;
+        h.model.channels[0].mode = kModeJoystick; // X
+        h.model.channels[1].mode = kModeKeyboard; // Y, but its joystick is off
+        h.open(2);
+        auto *list = h.control<QComboBox>("listJoystick");
+        QCOMPARE(list->count(), 15);
+        QCOMPARE(list->itemText(0), "Y");
+        QCOMPARE(list->currentText(), "Z");
+
+        h.control<QPushButton>("cmdCancel")->click();
+        h.model.channels[0].mode = kModeKeyboard;
+        h.open(2);
+        QCOMPARE(list->count(), 16);
+        QCOMPARE(list->currentText(), "Z");
+
+        list->setCurrentIndex(list->findText("Vbry"));
+        QCOMPARE(h.dialog->workSettings().axis, 0x44);
+    }
+
+    void directionalDisablesListsButKeepsTheirValues()
+    {
+        EditingHarness h;
+        ChannelSettings &stored = h.model.channels[3];
+        stored.steps = 1;
+        stored.preload = 1;
+        stored.repeat = 0;
+        stored.periodic = 25;
+        h.open(3);
+
+        h.control<QComboBox>("listSteps")->setCurrentIndex(5);
+        QCOMPARE(h.dialog->sections(), 2);
+        QCOMPARE(enabledControls(h, kKeyboardControls),
+                 QStringList({"lblSteps", "listSteps", "lblHysteresis", "listHysteresis"}));
+
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(stored.steps, kDirectionalSteps);
+        QCOMPARE(stored.preload, 1);
+        QCOMPARE(stored.periodic, 25);
+    }
+
+    void keyRepeatDisablesPeriodicWithoutChangingIt()
+    {
+        EditingHarness h;
+        h.model.channels[0].periodic = 42;
+        h.open(0);
+        auto *periodic = h.control<QComboBox>("listPeriodic");
+        QCOMPARE(periodic->currentText(), "4.2 sec");
+
+        h.control<QComboBox>("listRepeat")->setCurrentIndex(1);
+        QVERIFY(!periodic->isEnabled());
+        QVERIFY(!h.control<QLabel>("lblPeriodic")->isEnabled());
+        h.control<QComboBox>("listRepeat")->setCurrentIndex(0);
+        QVERIFY(periodic->isEnabled());
+        h.control<QComboBox>("listRepeat")->setCurrentIndex(1);
+
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(h.model.channels[0].repeat, 1);
+        QCOMPARE(h.model.channels[0].periodic, 42);
+    }
+
+    void stepCountChangesKeepTheKeysOfHigherSections()
+    {
+        EditingHarness h;
+        ChannelSettings &stored = h.model.channels[4];
+        stored.steps = 5;
+        stored.keys[31] = 0x04;
+        stored.keyOperators[31] = kOperatorCtrl | kOperatorShift;
+        stored.keys[7] = 0x4C;
+        h.open(4);
+
+        auto *steps = h.control<QComboBox>("listSteps");
+        steps->setCurrentIndex(0);
+        QCOMPARE(h.dialog->sections(), 2);
+        QCOMPARE(h.dialog->workSettings().steps, 1);
+        steps->setCurrentIndex(4);
+        QCOMPARE(h.dialog->sections(), 32);
+
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(stored.keys[31], 0x04);
+        QCOMPARE(stored.keyOperators[31], kOperatorCtrl | kOperatorShift);
+        QCOMPARE(stored.keys[7], 0x4C);
+        QVERIFY(!h.model.configChanged);
+    }
+
+    void hysteresisChangesTheLiveThresholdAtOnceAndCancelRestoresIt()
+    {
+        EditingHarness h;
+        h.model.channels[2].hysteresis = 0;
+        h.model.setHysteresisThreshold(0, 2);
+        SettingsDialog &dialog = h.open(2);
+        dialog.show();
+
+        h.control<QComboBox>("listHysteresis")->setCurrentIndex(2);
+        QCOMPARE(h.model.hysteresisThreshold[2], 16);
+
+        h.control<QPushButton>("cmdCancel")->click();
+        QCOMPARE(h.model.hysteresisThreshold[2], 8);
+        QCOMPARE(h.model.channels[2].hysteresis, 0);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!h.control<QTimer>("tmrPollDevice")->isActive());
+        QVERIFY(!h.model.configChanged);
+
+        h.open(2);
+        h.control<QComboBox>("listHysteresis")->setCurrentIndex(1);
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(h.model.hysteresisThreshold[2], 12);
+        QCOMPARE(h.model.channels[2].hysteresis, 1);
+        QVERIFY(h.model.configChanged);
+    }
+
+    void closeBoxKeepsTheChangesLikeOk()
+    {
+        EditingHarness h;
+        SettingsDialog &dialog = h.open(0);
+        dialog.show();
+        QPointer<SettingsDialog> alive(&dialog);
+        h.control<QComboBox>("listPreload")->setCurrentIndex(0);
+
+        QVERIFY(dialog.close());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!alive.isNull());
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(h.model.channels[0].preload, 0);
+        QVERIFY(h.model.configChanged);
+        QVERIFY(!h.control<QTimer>("tmrPollDevice")->isActive());
+    }
+
+    void enterAndEscapeDoNotEndTheDialog()
+    {
+        EditingHarness h;
+        SettingsDialog &dialog = h.open(0);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        h.control<QComboBox>("listPreload")->setCurrentIndex(0);
+        h.control<QPushButton>("cmdOK")->setFocus();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(h.model.channels[0].preload, 1);
+        QVERIFY(!h.control<QPushButton>("cmdOK")->autoDefault());
+        QVERIFY(!h.control<QPushButton>("cmdCancel")->autoDefault());
+    }
+
+    void okWithOnlyAnOutputChangeCountsAsAChange()
+    {
+        EditingHarness h;
+        h.open(1);
+        h.control<QPushButton>("cmdOK")->click();
+        QVERIFY(!h.model.configChanged);
+
+        h.open(1);
+        h.control<QCheckBox>("chkEnabled1")->click();
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(h.model.channels[1].mode, kModeBoth);
+        QVERIFY(h.model.configChanged);
+
+        // OK never clears the flag.
+        h.open(1);
+        h.control<QPushButton>("cmdOK")->click();
+        QVERIFY(h.model.configChanged);
+    }
+
+    void periodicListHas101Entries()
+    {
+        EditingHarness h;
+        h.model.channels[0].periodic = 100;
+        h.open(0);
+        auto *list = h.control<QComboBox>("listPeriodic");
+        QCOMPARE(list->count(), 101);
+        QCOMPARE(list->itemText(0), "Disabled");
+        QCOMPARE(list->itemText(1), "0.1 sec");
+        QCOMPARE(list->currentIndex(), 100);
+        QCOMPARE(list->currentText(), "10.0 sec");
+
+        // Opening again adds nothing.
+        h.open(1);
+        QCOMPARE(list->count(), 101);
+        QCOMPARE(list->currentIndex(), 0);
+    }
+
+    void storedValuesOutsideTheListsShowNoSelectionAndStayStored()
+    {
+        EditingHarness h;
+        h.model.channels[0].periodic = 150;
+        h.open(0);
+        QCOMPARE(h.control<QComboBox>("listPeriodic")->currentIndex(), -1);
+        QCOMPARE(h.dialog->workSettings().periodic, 150);
+        h.control<QPushButton>("cmdOK")->click();
+        QCOMPARE(h.model.channels[0].periodic, 150);
+        QVERIFY(!h.model.configChanged);
+    }
+
+    void clickOnTheTopRowWith32StepsPicksForSection31()
+    {
+        EditingHarness h;
+        ChannelSettings &stored = h.model.channels[0];
+        stored.steps = 5;
+        stored.keys[31] = 0x29;
+        stored.keyOperators[31] = kOperatorCtrl | kOperatorAlt;
+        SettingsDialog &dialog = h.open(0);
+
+        int pickerSection = -1;
+        QList<bool> boxes;
+        whileKeyPickerIsOpen(dialog, [&](KeyPicker &picker) {
+            pickerSection = picker.section();
+            for (int bit = 0; bit < 3; ++bit)
+                boxes << picker.findChild<QCheckBox *>(QStringLiteral("chkOperator%1").arg(bit))
+                             ->isChecked();
+            picker.findChild<QPushButton *>("cmdKey4")->click();
+        });
+        dialog.picGraph_MouseDown(QPointF(100, 0));
+
+        QCOMPARE(pickerSection, 31);
+        QCOMPARE(boxes, QList<bool>({true, false, true}));
+        QCOMPARE(dialog.workSettings().keys[31], 0x04);
+        QCOMPARE(dialog.workSettings().keyOperators[31], kOperatorCtrl | kOperatorAlt);
+        QCOMPARE(stored.keys[31], 0x29); // not stored before OK
+        QVERIFY(dialog.keyPicker() != nullptr);
+        QVERIFY(!dialog.keyPicker()->isVisible());
+    }
+
+    void clickInTheLowerHalfOfADirectionalGraphPicksTheFallingKey()
+    {
+        EditingHarness h;
+        h.model.channels[0].steps = kDirectionalSteps;
+        SettingsDialog &dialog = h.open(0);
+        int pickerSection = -1;
+        whileKeyPickerIsOpen(dialog, [&](KeyPicker &picker) {
+            pickerSection = picker.section();
+            picker.findChild<QCheckBox *>("chkOperator1")->setChecked(true);
+            picker.findChild<QPushButton *>("cmdKey82")->click();
+        });
+        dialog.picGraph_MouseDown(QPointF(5, 540));
+        QCOMPARE(pickerSection, 0);
+        QCOMPARE(dialog.workSettings().keys[0], 0x52);
+        QCOMPARE(dialog.workSettings().keyOperators[0], kOperatorShift);
+    }
+
+    void notUsedWithBoxesTickedStoresNoModifiers()
+    {
+        EditingHarness h;
+        h.model.channels[0].keys[0] = 0x04;
+        h.model.channels[0].keyOperators[0] = kOperatorShift;
+        SettingsDialog &dialog = h.open(0);
+        whileKeyPickerIsOpen(dialog, [](KeyPicker &picker) {
+            for (int bit = 0; bit < 3; ++bit)
+                picker.findChild<QCheckBox *>(QStringLiteral("chkOperator%1").arg(bit))
+                    ->setChecked(true);
+            picker.findChild<QPushButton *>("cmdKey0")->click();
+        });
+        dialog.picGraph_MouseDown(QPointF(100, 540));
+        QCOMPARE(dialog.workSettings().keys[0], 0);
+        QCOMPARE(dialog.workSettings().keyOperators[0], 0);
+
+        std::uint8_t operators = kOperatorCtrl;
+        dialog.setKey(5, 0, operators);
+        QCOMPARE(operators, 0);
+    }
+
+    void closingThePickerPicksNothingAndUnloadsIt()
+    {
+        EditingHarness h;
+        h.model.channels[0].keys[0] = 0x04;
+        SettingsDialog &dialog = h.open(0);
+        QPointer<KeyPicker> first;
+        whileKeyPickerIsOpen(dialog, [&](KeyPicker &picker) {
+            first = &picker;
+            picker.findChild<QCheckBox *>("chkOperator0")->setChecked(true);
+            picker.close();
+        });
+        dialog.picGraph_MouseDown(QPointF(100, 540));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(first.isNull());
+        QVERIFY(dialog.keyPicker() == nullptr);
+        QCOMPARE(dialog.workSettings().keys[0], 0x04);
+        QCOMPARE(dialog.workSettings().keyOperators[0], 0);
+
+        // The next click builds a new picker, which is then reused after a pick.
+        QPointer<KeyPicker> second;
+        whileKeyPickerIsOpen(dialog, [&](KeyPicker &picker) {
+            second = &picker;
+            picker.findChild<QPushButton *>("cmdKey5")->click();
+        });
+        dialog.picGraph_MouseDown(QPointF(100, 540));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!second.isNull());
+        QCOMPARE(dialog.keyPicker(), second.data());
+        QCOMPARE(dialog.workSettings().keys[0], 0x05);
+    }
+
+    void clicksDoNothingWithoutKeyboardOutput()
+    {
+        EditingHarness h;
+        h.model.channels[0].mode = kModeJoystick;
+        SettingsDialog &dialog = h.open(0);
+        dialog.picGraph_MouseDown(QPointF(100, 100));
+        QVERIFY(dialog.keyPicker() == nullptr);
+
+        h.model.channels[0].mode = kModeNone;
+        h.open(0);
+        dialog.picGraph_MouseDown(QPointF(100, 100));
+        QVERIFY(dialog.keyPicker() == nullptr);
+    }
+
+    void timerTickPollsTheDeviceAndRedrawsTheGraph()
+    {
+        EditingHarness h;
+        h.polling.waitForDeviceTick();
+        QVERIFY(h.polling.deviceAttached);
+        h.access.device(0).liveValues = {0, 0, 255, 0, 0, 0};
+        h.model.channels[2].mode = kModeNone;
+        SettingsDialog &dialog = h.open(2);
+        h.access.clearLog();
+
+        dialog.tmrPollDevice_Timer();
+        QCOMPARE(h.access.transfers().size(), std::size_t(2));
+        QCOMPARE(h.polling.liveValue[2], 255);
+        const QImage &shown = h.control<GraphView>("picGraph")->shownImage();
+        QCOMPARE(shown.size(), QSize(221, 541));
+        QCOMPARE(QColor(shown.pixel(0, 0)), QColor(0, 200, 0));
+        QCOMPARE(QColor(shown.pixel(220, 540)), QColor(0, 200, 0));
+
+        h.access.device(0).liveValues = {};
+        dialog.tmrPollDevice_Timer();
+        QCOMPARE(QColor(shown.pixel(110, 0)), QColor(Qt::black));
+
+        // A failed read loses the device; the dialog keeps ticking without a device.
+        h.access.failExchange(h.access.exchangeCount());
+        h.access.failExchange(h.access.exchangeCount() + 1);
+        dialog.tmrPollDevice_Timer();
+        QVERIFY(!h.polling.deviceAttached);
+        dialog.tmrPollDevice_Timer();
+        QCOMPARE(QColor(h.control<GraphView>("picGraph")->shownImage().pixel(110, 540)),
+                 QColor(Qt::black));
+    }
+
+    void tallDialogShrinksToTheScreenOnceAtFirstLoad()
+    {
+        // The frame estimate is the same before and after construction, so probe it first.
+        QWidget probe;
+        const QMargins frame = ScreenMetrics::frameMargins(&probe);
+        const int outer = 561 + frame.top() + frame.bottom();
+        ScreenMetrics::setScreenSizeOverride(QSize(1024, outer + 30 - 20));
+
+        EditingHarness h;
+        SettingsDialog &dialog = h.open(0);
+        QCOMPARE(ScreenMetrics::frameMargins(&dialog), frame);
+        QCOMPARE(dialog.size(), QSize(369, 541));
+        QCOMPARE(h.control<GraphView>("picGraph")->height(), 525);
+        QCOMPARE(h.control<GraphView>("picGraph")->drawingAreaSize(), QSize(221, 521));
+        QCOMPARE(h.control<QPushButton>("cmdOK")->y(), 460);
+        QCOMPARE(h.control<QPushButton>("cmdCancel")->y(), 500);
+        QCOMPARE(h.control<QGroupBox>("Frame2")->geometry(), QRect(240, 344, 121, 97));
+
+        ScreenMetrics::setScreenSizeOverride(QSize(1024, 300));
+        h.open(1);
+        QCOMPARE(dialog.size(), QSize(369, 541));
+    }
+
+    void buttonsNeverMoveIntoTheJoystickFrame()
+    {
+        ScreenMetrics::setScreenSizeOverride(QSize(640, 300));
+        EditingHarness h;
+        h.open(0);
+        const QRect frame = h.control<QGroupBox>("Frame2")->geometry();
+        QVERIFY(h.control<QPushButton>("cmdOK")->y() > frame.bottom());
+        QCOMPARE(h.control<QPushButton>("cmdCancel")->y() - h.control<QPushButton>("cmdOK")->y(),
+                 40);
+        QCOMPARE(h.dialog->height() - h.control<GraphView>("picGraph")->height(), 16);
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "SettingsDialogTest.moc"
