@@ -23,13 +23,12 @@ void LineFramer::append(QByteArrayView data)
             return;
         }
         appendPartial(data.first(newline));
-        if (m_discarding) {
+        if (m_partial.endsWith('\r'))
+            m_partial.chop(1);
+        if (m_discarding || m_partial.size() > emulator::kMaxLineLength)
             m_lines.push_back(Line{{}, true});
-        } else {
-            if (m_partial.endsWith('\r'))
-                m_partial.chop(1);
+        else
             m_lines.push_back(Line{m_partial, false});
-        }
         m_partial.clear();
         m_discarding = false;
         data = data.sliced(newline + 1);

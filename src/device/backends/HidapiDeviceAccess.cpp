@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <hidapi.h>
 #include <libusb.h>

@@ -2,6 +2,7 @@
 
 #include "device/DeviceAccess.h"
 
+#include <atomic>
 #include <map>
 
 struct hid_device_;
@@ -30,6 +31,8 @@ public:
 private:
     void drainInput(hid_device_ *device);
     HidStatus awaitReply(hid_device_ *device, HidReport &reply);
+
+    static std::atomic<int> s_instances;
 
     bool m_initialised = false;
     std::map<HidHandle, hid_device_ *> m_devices;

@@ -39,19 +39,21 @@ TEST(LineFramer, BoundsLineLengthAndRecoversAtTheNextNewline)
 {
     LineFramer framer;
     const QByteArray longest(emulator::kMaxLineLength, 'a');
-    framer.append(longest + "\n");
+    framer.append(longest + "\r\n");
+    framer.append(QByteArray(emulator::kMaxLineLength + 1, 'z') + "\n");
     framer.append(QByteArray(emulator::kMaxLineLength + 2, 'b'));
     for (int i = 0; i < 1000; ++i)
         framer.append(QByteArray(4096, 'c')); // held back without growing
     framer.append("tail\nSTATE 2\n");
 
     const auto lines = drain(framer);
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].text, longest);
     EXPECT_FALSE(lines[0].overlong);
     EXPECT_TRUE(lines[1].overlong);
-    EXPECT_TRUE(lines[1].text.isEmpty());
-    EXPECT_EQ(lines[2].text, "STATE 2");
+    EXPECT_TRUE(lines[2].overlong);
+    EXPECT_TRUE(lines[2].text.isEmpty());
+    EXPECT_EQ(lines[3].text, "STATE 2");
 }
 
 // --- Sessions ---
