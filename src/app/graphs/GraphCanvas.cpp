@@ -40,6 +40,8 @@ void GraphCanvas::resize(QSize size)
     if (size == image_.size() && !image_.isNull())
         return;
     image_ = QImage(size.expandedTo({0, 0}), QImage::Format_RGB32);
+    // Rows of 32-bit pixels need no padding, so a pixel's offset is y * width + x.
+    Q_ASSERT(image_.isNull() || image_.bytesPerLine() == image_.width() * qsizetype(sizeof(QRgb)));
     fillStamps_.assign(static_cast<std::size_t>(image_.width()) * image_.height(), 0);
     fillGeneration_ = 0;
 }
@@ -49,9 +51,10 @@ bool GraphCanvas::contains(int x, int y) const
     return x >= 0 && y >= 0 && x < image_.width() && y < image_.height();
 }
 
-QRgb *GraphCanvas::row(int y)
+QRgb *GraphCanvas::pixels()
 {
-    return reinterpret_cast<QRgb *>(image_.scanLine(y));
+    // bits() detaches once per operation, not once per row.
+    return reinterpret_cast<QRgb *>(image_.bits());
 }
 
 void GraphCanvas::fillRect(QPointF from, QPointF to, QColor colour)
@@ -63,9 +66,10 @@ void GraphCanvas::fillRect(QPointF from, QPointF to, QColor colour)
     if (left >= right)
         return;
     const QRgb rgb = colour.rgb();
+    QRgb *rows = pixels();
     for (int y = top; y < bottom; ++y) {
-        QRgb *pixels = row(y);
-        std::fill(pixels + left, pixels + right, rgb);
+        QRgb *row = rows + static_cast<std::size_t>(y) * width();
+        std::fill(row + left, row + right, rgb);
     }
 }
 
@@ -80,13 +84,14 @@ void GraphCanvas::line(QPointF from, QPointF to, QColor colour)
     const int stepX = x < endX ? 1 : -1;
     const int stepY = y < endY ? 1 : -1;
     const QRgb rgb = colour.rgb();
+    QRgb *rows = pixels();
 
     // Bresenham: every step moves one pixel along the longer axis and at most one along the
     // other, so the line is 8-connected and a 4-neighbour fill cannot cross it.
     int error = dx - dy;
     while (x != endX || y != endY) {
         if (contains(x, y))
-            row(y)[x] = rgb;
+            rows[static_cast<std::size_t>(y) * width() + x] = rgb;
         const int doubled = 2 * error;
         if (doubled > -dy) {
             error -= dy;
@@ -99,10 +104,9 @@ void GraphCanvas::line(QPointF from, QPointF to, QColor colour)
     }
 }
 
-void GraphCanvas::fillSpan(QRgb *pixels, int y, int left, int right, QRgb colour)
+void GraphCanvas::fillSpan(QRgb *row, std::uint32_t *stamps, int left, int right, QRgb colour)
 {
-    std::fill(pixels + left, pixels + right + 1, colour);
-    std::uint32_t *stamps = fillStamps_.data() + static_cast<std::size_t>(y) * image_.width();
+    std::fill(row + left, row + right + 1, colour);
     std::fill(stamps + left, stamps + right + 1, fillGeneration_);
 }
 
@@ -110,9 +114,15 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
 {
     if (!contains(seed.x(), seed.y()))
         return;
+    const int width = image_.width();
+    const int height = image_.height();
+    QRgb *rows = pixels();
+    const auto offset = [width](int x, int y) {
+        return static_cast<std::size_t>(y) * width + x;
+    };
     const QRgb borderRgb = border.rgb();
     const QRgb fillRgb = fill.rgb();
-    if (row(seed.y())[seed.x()] == borderRgb)
+    if (rows[offset(seed.x(), seed.y())] == borderRgb)
         return;
 
     // A new generation marks "not yet filled" for every pixel at once.
@@ -122,11 +132,10 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
     }
     ++fillGeneration_;
 
-    const int width = image_.width();
-    const int height = image_.height();
-    auto fillable = [&](const QRgb *pixels, int x, int y) {
-        return pixels[x] != borderRgb &&
-               fillStamps_[static_cast<std::size_t>(y) * width + x] != fillGeneration_;
+    const std::uint32_t *stamps = fillStamps_.data();
+    const auto fillable = [&](int x, int y) {
+        const std::size_t at = offset(x, y);
+        return rows[at] != borderRgb && stamps[at] != fillGeneration_;
     };
 
     // Scanline fill: paint the whole horizontal run around a seed, then queue one seed per run
@@ -137,24 +146,23 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
     while (!fillStack_.empty()) {
         const QPoint p = fillStack_.back();
         fillStack_.pop_back();
-        QRgb *pixels = row(p.y());
-        if (!fillable(pixels, p.x(), p.y()))
+        if (!fillable(p.x(), p.y()))
             continue;
         int left = p.x();
-        while (left > 0 && fillable(pixels, left - 1, p.y()))
+        while (left > 0 && fillable(left - 1, p.y()))
             --left;
         int right = p.x();
-        while (right + 1 < width && fillable(pixels, right + 1, p.y()))
+        while (right + 1 < width && fillable(right + 1, p.y()))
             ++right;
-        fillSpan(pixels, p.y(), left, right, fillRgb);
+        fillSpan(rows + offset(0, p.y()), fillStamps_.data() + offset(0, p.y()), left, right,
+                 fillRgb);
 
         for (const int y : {p.y() - 1, p.y() + 1}) {
             if (y < 0 || y >= height)
                 continue;
-            const QRgb *neighbours = row(y);
             bool inRun = false;
             for (int x = left; x <= right; ++x) {
-                const bool open = fillable(neighbours, x, y);
+                const bool open = fillable(x, y);
                 if (open && !inRun)
                     fillStack_.emplace_back(x, y);
                 inRun = open;

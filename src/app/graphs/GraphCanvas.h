@@ -52,8 +52,8 @@ public:
 
 private:
     bool contains(int x, int y) const;
-    QRgb *row(int y);
-    void fillSpan(QRgb *pixels, int y, int left, int right, QRgb colour);
+    QRgb *pixels();
+    void fillSpan(QRgb *row, std::uint32_t *stamps, int left, int right, QRgb colour);
 
     QImage image_;
 
