@@ -1,0 +1,50 @@
+#pragma once
+
+#include "BenchPrompts.h"
+#include "app/MainWindow.h"
+#include "config/ConfigModel.h"
+#include "config/FileCommands.h"
+#include "device/DevicePolling.h"
+#include "device/DeviceTransport.h"
+#include "device/backends/VirtualDeviceAccess.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+
+namespace orvex::bench {
+
+// The program as main() builds it, on the in-process virtual devices (which answer at once), with
+// a main window whose timers tick only when the benchmark calls them.  Device 1 is viewed.
+struct BenchProgram
+{
+    BenchProgram()
+        : window(model, polling, files, prompts, MainWindow::Timers::DrivenByCaller)
+    {
+        devices.setPresent(1, false);
+        files.newConfiguration();
+        window.ClearGraphs();
+        window.setWaitTimerEnabled(true);
+        window.show();
+        window.tmrWaitForDevice_Timer(); // attaches Device 1
+        paintPendingUpdates();
+    }
+
+    bool viewing() const { return polling.deviceAttached && polling.deviceNumber == 0; }
+
+    // Delivers the repaints that update() requested, as the event loop would after the tick.
+    static void paintPendingUpdates()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+    }
+
+    VirtualDeviceAccess devices;
+    DeviceTransport transport{devices};
+    ConfigModel model;
+    DevicePolling polling{transport, model};
+    SilentPrompts prompts;
+    FileCommands files{model, prompts};
+    MainWindow window;
+};
+
+} // namespace orvex::bench

@@ -1,0 +1,44 @@
+// The configuration image codec on the largest configuration.
+
+#include "BenchWorkloads.h"
+#include "config/ConfigImage.h"
+
+#include <benchmark/benchmark.h>
+
+namespace orvex::bench {
+
+namespace {
+
+void BM_EncodeImage(benchmark::State &state)
+{
+    ConfigModel model;
+    loadLargestConfiguration(model);
+    ConfigImage image{};
+    for (auto _ : state) {
+        encodeImage(model, image);
+        benchmark::DoNotOptimize(image.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_EncodeImage);
+
+void BM_DecodeImage(benchmark::State &state)
+{
+    ConfigModel source;
+    loadLargestConfiguration(source);
+    const ConfigImage image = encodeImage(source);
+    ConfigModel model;
+    bool accepted = true;
+    for (auto _ : state) {
+        accepted = decodeImage(model, image) && accepted;
+        benchmark::DoNotOptimize(model.channels.data());
+        benchmark::ClobberMemory();
+    }
+    if (!accepted || model.channels != source.channels)
+        state.SkipWithError("the largest configuration did not decode to itself");
+}
+BENCHMARK(BM_DecodeImage);
+
+} // namespace
+
+} // namespace orvex::bench

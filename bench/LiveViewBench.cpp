@@ -1,0 +1,158 @@
+// The work of the 10 ms timers while a device is viewed: the main window's poll tick (two
+// exchanges, the direction rule and all six overview graphs) and the settings dialog's tick
+// (the same poll and the step graph).
+
+#include "BenchProgram.h"
+#include "BenchWorkloads.h"
+#include "app/graphs/GraphCanvas.h"
+#include "app/graphs/GraphView.h"
+#include "app/graphs/StepGraph.h"
+#include "editing/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
+#include "editing/SettingsDialog.h"
+
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+namespace orvex::bench {
+
+namespace {
+
+enum class Inputs { Moving, Steady };
+
+int totalRefreshes(const MainWindow &window)
+{
+    int count = 0;
+    for (int i = 0; i < MainWindow::kChannelColumns; ++i)
+        count += window.findChild<GraphView *>(QStringLiteral("picGraph%1").arg(i))->updateCount();
+    return count;
+}
+
+// Refreshes that reached the screen per tick: 6 when every picture changed, 0 when none did.
+void reportRefreshes(benchmark::State &state, int refreshes)
+{
+    state.counters["refreshes_per_tick"] =
+        benchmark::Counter(refreshes, benchmark::Counter::kAvgIterations);
+}
+
+bool checkViewing(benchmark::State &state, const BenchProgram &program)
+{
+    if (!program.viewing())
+        state.SkipWithError("the virtual Device 1 was not attached");
+    return program.viewing();
+}
+
+// One tick of frmmain.tmrPollDevice.  `repaint` also delivers the paint events the tick asked
+// for, which the event loop would do right after it.
+void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
+{
+    BenchProgram program;
+    loadDirectionalMix(program.model);
+    if (!checkViewing(state, program))
+        return;
+    MovingInputs moving;
+    VirtualDevice &device = program.devices.device(0);
+    device.liveValues = moving.next();
+    program.window.tmrPollDevice_Timer();
+    program.paintPendingUpdates();
+
+    const int refreshesBefore = totalRefreshes(program.window);
+    for (auto _ : state) {
+        if (inputs == Inputs::Moving)
+            device.liveValues = moving.next();
+        program.window.tmrPollDevice_Timer();
+        if (repaint)
+            program.paintPendingUpdates();
+        program.devices.clearLog(); // the virtual device's own record, not the program's cost
+    }
+    if (!program.viewing())
+        state.SkipWithError("the device was lost during the ticks");
+    reportRefreshes(state, totalRefreshes(program.window) - refreshesBefore);
+}
+
+void BM_MainWindowPollTick(benchmark::State &state)
+{
+    mainWindowPollTick(state, Inputs::Moving, false);
+}
+BENCHMARK(BM_MainWindowPollTick);
+
+void BM_MainWindowPollTickSteady(benchmark::State &state)
+{
+    mainWindowPollTick(state, Inputs::Steady, false);
+}
+BENCHMARK(BM_MainWindowPollTickSteady);
+
+void BM_MainWindowPollTickAndRepaint(benchmark::State &state)
+{
+    mainWindowPollTick(state, Inputs::Moving, true);
+}
+BENCHMARK(BM_MainWindowPollTickAndRepaint);
+
+// The channel whose dialog is open: 32 labelled steps, or Directional with both arrows.
+enum class StepLayout { ThirtyTwoSteps, Directional };
+
+void settingsDialogTick(benchmark::State &state, StepLayout layout)
+{
+    BenchProgram program;
+    loadDirectionalMix(program.model);
+    if (!checkViewing(state, program))
+        return;
+    // Channel 1 (index 0) is Directional in the mix, channel 2 has 32 steps.
+    const int channel = layout == StepLayout::Directional ? 0 : 1;
+
+    SettingsDialog dialog(program.model, program.polling, &program.window);
+    dialog.LoadForm(channel);
+    // The benchmark is the dialog's clock.
+    dialog.findChild<QTimer *>(QStringLiteral("tmrPollDevice"))->stop();
+    dialog.show();
+    auto *graph = dialog.findChild<GraphView *>(QStringLiteral("picGraph"));
+    if (graph->drawingAreaSize() != QSize(221, 541)) {
+        state.SkipWithError("the step graph's drawing area is not 221 x 541");
+        return;
+    }
+
+    MovingInputs moving;
+    VirtualDevice &device = program.devices.device(0);
+    for (auto _ : state) {
+        device.liveValues = moving.next();
+        dialog.tmrPollDevice_Timer();
+        program.devices.clearLog();
+    }
+    state.counters["sections"] = dialog.sections();
+}
+
+void BM_SettingsDialogTick32Steps(benchmark::State &state)
+{
+    settingsDialogTick(state, StepLayout::ThirtyTwoSteps);
+}
+BENCHMARK(BM_SettingsDialogTick32Steps);
+
+void BM_SettingsDialogTickDirectional(benchmark::State &state)
+{
+    settingsDialogTick(state, StepLayout::Directional);
+}
+BENCHMARK(BM_SettingsDialogTickDirectional);
+
+// drawStepGraph's painting alone, on a canvas of the dialog's size, with the joystick label too
+// (mode 3): the upper bound of what one tick paints.
+void BM_StepGraphPaint32StepsAndJoystick(benchmark::State &state)
+{
+    ConfigModel model;
+    loadLargestConfiguration(model);
+    ChannelSettings settings = model.channels[0];
+    settings.mode = kModeBoth;
+    GraphCanvas canvas(QSize(221, 541));
+    StepGraphPainter painter;
+    MovingInputs moving;
+    StepGraphInput input{0, &settings, sectionsForSteps(settings.steps),
+                         0, 0,         QStringLiteral("Slider")};
+    for (auto _ : state) {
+        input.liveValue = moving.next()[0];
+        painter.draw(canvas, input);
+        benchmark::DoNotOptimize(canvas.image().constBits());
+    }
+}
+BENCHMARK(BM_StepGraphPaint32StepsAndJoystick);
+
+} // namespace
+
+} // namespace orvex::bench
