@@ -155,7 +155,9 @@ void MainWindow::createStatusBar(QWidget *client)
 
     lblBoardID = new QLabel(deviceCaption(0), picStatus);
     lblBoardID->setObjectName(QStringLiteral("lblBoardID"));
-    lblBoardID->setGeometry(456, 5, 49, 17);
+    // Wider than its 49-pixel design so that "Device 1" fits in the desktop's font; it still
+    // ends before the second box.
+    lblBoardID->setGeometry(456, 5, 55, 17);
 
     // toggled() runs for user clicks and for changes made from code, and only on a real change.
     for (int i = 0; i < 2; ++i)

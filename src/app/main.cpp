@@ -1,0 +1,119 @@
+// orvex-config: the ORVEX Configuration Utility.
+
+#include "app/LinuxPlatformServices.h"
+#include "app/MainWindow.h"
+#include "app/MessageBoxAccessPrompts.h"
+#include "app/QtFilePrompts.h"
+#include "app/Startup.h"
+#include "config/ConfigModel.h"
+#include "config/FileCommands.h"
+#include "config/UserMessage.h"
+#include "device/DevicePolling.h"
+#include "device/DeviceTransport.h"
+#include "device/backends/DeviceAccessFactory.h"
+#include "device/backends/VirtualDeviceAccess.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using namespace orvex;
+
+void describeProgram()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("orvex-config"));
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2").arg(ORVEX_VERSION_MAJOR).arg(ORVEX_VERSION_MINOR));
+}
+
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(kMainWindowTitle);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    addDeviceOptions(parser);
+}
+
+// --help and --version are answered before the windowing system is touched, so that they work
+// without a display.  Everything else waits for QApplication, which takes its own options
+// (-platform, -style, ...) off the command line first.
+void answerHelpAndVersion(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    describeProgram();
+    QCommandLineParser parser;
+    describeOptions(parser);
+    parser.parse(QCoreApplication::arguments());
+    for (const char *name : {"help", "help-all", "version"}) {
+        if (parser.isSet(QString::fromLatin1(name)))
+            parser.process(app); // prints the answer and ends the program
+    }
+}
+
+std::optional<DeviceOptions> parseCommandLine(const QApplication &app)
+{
+    QCommandLineParser parser;
+    describeOptions(parser);
+    parser.process(app); // unknown options end the program here with a message
+
+    QString error;
+    std::optional<DeviceOptions> options = readDeviceOptions(parser, &error);
+    if (!options)
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(error));
+    return options;
+}
+
+// The program's objects, in the order they depend on each other.
+int runProgram(QApplication &app, const DeviceOptions &options)
+{
+    const std::unique_ptr<DeviceAccess> access = createDeviceAccess(options);
+    DeviceTransport transport(*access);
+    ConfigModel model;
+    DevicePolling polling(transport, model);
+    QtFilePrompts prompts;
+    FileCommands files(model, prompts);
+
+    MainWindow window(model, polling, files, prompts);
+    prompts.setDialogParent(&window);
+    window.setSimulatedDevices(dynamic_cast<VirtualDeviceAccess *>(access.get()));
+
+    MessageBoxAccessPrompts accessPrompts(&window);
+    LinuxPlatformServices platform(&accessPrompts);
+    Startup startup(platform, polling, files, window, window);
+    switch (startup.run()) {
+    case StartupOutcome::Relaunched:
+        return EXIT_SUCCESS;
+    case StartupOutcome::NoDevice:
+        return EXIT_FAILURE;
+    case StartupOutcome::ShowWindow:
+        break;
+    }
+
+    QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(); });
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    answerHelpAndVersion(argc, argv);
+
+    QApplication app(argc, argv);
+    describeProgram();
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvex-config"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvex-config")));
+    // The main window only hides at exit; the exit procedure ends the program itself.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const std::optional<DeviceOptions> options = parseCommandLine(app);
+    if (!options)
+        return EXIT_FAILURE;
+    return runProgram(app, *options);
+}
