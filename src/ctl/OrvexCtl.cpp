@@ -6,19 +6,20 @@
 #include "ctl/ConfigJson.h"
 #include "ctl/ConfigTable.h"
 #include "ctl/Console.h"
-#include "ctl/DeviceBackend.h"
 #include "ctl/DeviceSession.h"
 #include "ctl/InterruptNotifier.h"
 #include "ctl/LiveMonitor.h"
 #include "ctl/TerminalTransferView.h"
 #include "device/ConfigTransfer.h"
 #include "device/DeviceAccess.h"
+#include "device/backends/DeviceAccessFactory.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
 #include <QFile>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace orvex::ctl {
 
@@ -117,7 +118,7 @@ void addOptions(QCommandLineParser &parser, const CommandSpec &command)
     if (command.usesDevice) {
         parser.addOption({kDeviceOption, QStringLiteral("The device to use: 1 (default) or 2."),
                           QStringLiteral("1|2"), QStringLiteral("1")});
-        addDeviceBackendOptions(parser);
+        addDeviceOptions(parser);
     }
     if (command.command == Command::Monitor) {
         parser.addOption(
@@ -245,6 +246,13 @@ int OrvexCtl::runCommand(const CommandSpec &command, const QStringList &argument
         if (argument.isEmpty())
             return usageError(QStringLiteral("empty file name"), &command);
     }
+    if (command.usesDevice) {
+        QString error;
+        const std::optional<DeviceOptions> options = readDeviceOptions(parser, &error);
+        if (!options)
+            return usageError(error, &command);
+        m_deviceOptions = *options;
+    }
 
     switch (command.command) {
     case Command::Show:
@@ -271,16 +279,12 @@ int OrvexCtl::selectedDevice(const QCommandLineParser &parser)
     return -1;
 }
 
-DeviceAccess *OrvexCtl::acquireDeviceAccess(const QCommandLineParser &parser,
-                                            std::unique_ptr<DeviceAccess> &owned)
+DeviceAccess &OrvexCtl::deviceAccess(std::unique_ptr<DeviceAccess> &owned)
 {
     if (m_accessOverride != nullptr)
-        return m_accessOverride;
-    QString error;
-    owned = createDeviceBackend(parser, error);
-    if (!owned)
-        m_console.errorLine(error);
-    return owned.get();
+        return *m_accessOverride;
+    owned = createDeviceAccess(m_deviceOptions);
+    return *owned;
 }
 
 int OrvexCtl::show(const QCommandLineParser &parser, const QStringList &files)
@@ -342,9 +346,7 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
         return usageError(QStringLiteral("--device must be 1 or 2"), findCommand("read"));
 
     std::unique_ptr<DeviceAccess> ownAccess;
-    DeviceAccess *access = acquireDeviceAccess(parser, ownAccess);
-    if (access == nullptr)
-        return kExitFailure;
+    DeviceAccess &access = deviceAccess(ownAccess);
 
     ConfigModel model;
     TerminalTransferView view(m_console);
@@ -352,7 +354,7 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
     {
         // Ctrl+C waits for the transfer, so the device is released on every way out.
         InterruptNotifier interrupt;
-        DeviceSession session(*access, model, deviceNumber);
+        DeviceSession session(access, model, deviceNumber);
         session.begin();
         ConfigTransfer transfer(session.polling(), model, view);
         result = transfer.readConfiguration();
@@ -391,15 +393,13 @@ int OrvexCtl::write(const QCommandLineParser &parser, const QStringList &files)
     }
 
     std::unique_ptr<DeviceAccess> ownAccess;
-    DeviceAccess *access = acquireDeviceAccess(parser, ownAccess);
-    if (access == nullptr)
-        return kExitFailure;
+    DeviceAccess &access = deviceAccess(ownAccess);
 
     TerminalTransferView view(m_console);
     TransferResult result;
     {
         InterruptNotifier interrupt;
-        DeviceSession session(*access, model, deviceNumber);
+        DeviceSession session(access, model, deviceNumber);
         session.begin();
         ConfigTransfer transfer(session.polling(), model, view);
         result = transfer.writeConfiguration();
@@ -428,13 +428,11 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
     }
 
     std::unique_ptr<DeviceAccess> ownAccess;
-    DeviceAccess *access = acquireDeviceAccess(parser, ownAccess);
-    if (access == nullptr)
-        return kExitFailure;
+    DeviceAccess &access = deviceAccess(ownAccess);
 
     ConfigModel model;
     model.resetSettings(); // the default thresholds, as the main window polls with
-    DeviceSession session(*access, model, deviceNumber);
+    DeviceSession session(access, model, deviceNumber);
     session.begin();
     LiveMonitor monitor(session.polling(), m_console, options);
     if (!monitor.start()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/backends/DeviceAccessFactory.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -48,16 +50,15 @@ private:
     int write(const QCommandLineParser &parser, const QStringList &files);
     int monitor(const QCommandLineParser &parser);
 
-    // The override, or the layer the device options choose (owned by `owned`); nullptr after
-    // printing why there is none.
-    DeviceAccess *acquireDeviceAccess(const QCommandLineParser &parser,
-                                      std::unique_ptr<DeviceAccess> &owned);
+    // The override, or the layer the device options choose (then kept in `owned`).
+    DeviceAccess &deviceAccess(std::unique_ptr<DeviceAccess> &owned);
 
     // The selected device number (0 or 1) from --device, or -1 after a usage error.
     int selectedDevice(const QCommandLineParser &parser);
 
     Console &m_console;
     DeviceAccess *m_accessOverride = nullptr;
+    DeviceOptions m_deviceOptions;
 };
 
 } // namespace orvex::ctl
