@@ -239,10 +239,11 @@ void SettingsDialog::LoadForm(int index)
     selectEntry(listPreload, m_workSettings.preload, &SettingsDialog::listPreload_Click);
 
     {
-        // Rebuilding the list is no choice of the user's: the axis rule runs once, below.
+        // The axes taken by other channels may have changed since the last opening.  Rebuilding
+        // the list is no choice of the user's: the axis rule runs once, below.
         const QSignalBlocker blocker(listJoystick);
         listJoystick->clear();
-        for (const JoystickAxis &axis : joystickAxes())
+        for (const JoystickAxis &axis : offeredAxes(m_model.channels, m_channelIndex))
             addAxis(axis.code, axis.name);
     }
     selectAxis(m_workSettings.axis);
@@ -275,11 +276,6 @@ void SettingsDialog::selectEntry(QComboBox *list, int index, Rule rule)
 
 void SettingsDialog::addAxis(std::uint8_t code, const char *name)
 {
-    for (int j = 0; j < kChannelCount; ++j) {
-        const ChannelSettings &other = m_model.channels[j];
-        if (j != m_channelIndex && isJoystickEnabled(other.mode) && other.axis == code)
-            return;
-    }
     listJoystick->addItem(QString::fromLatin1(name), QVariant::fromValue<uint>(code));
 }
 
@@ -401,6 +397,11 @@ void SettingsDialog::picGraph_MouseDown(QPointF pos)
                          m_workSettings.keyOperators[section]);
     // The choice comes back through setKey(); the next tick shows it.
     picker.exec();
+}
+
+KeyPicker *SettingsDialog::keyPicker() const
+{
+    return m_keyPicker.data();
 }
 
 KeyPicker &SettingsDialog::ensureKeyPicker()

@@ -47,7 +47,7 @@ public:
     std::uint8_t sections() const { return m_sections; }
 
     // The key picker while it exists (from the first click on the graph until it is closed).
-    KeyPicker *keyPicker() const { return m_keyPicker; }
+    KeyPicker *keyPicker() const;
 
 public Q_SLOTS:
     void tmrPollDevice_Timer();
