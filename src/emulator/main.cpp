@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 #include <array>
@@ -76,7 +77,8 @@ std::optional<EmulatorOptions> parseOptions(const QCoreApplication &app, QString
         return std::nullopt;
     }
     EmulatorOptions options;
-    options.socketPath = parser.value(socketOption);
+    // QLocalServer would put a bare name in the temporary folder, not where the user is.
+    options.socketPath = QFileInfo(parser.value(socketOption)).absoluteFilePath();
     options.animate = parser.isSet(animateOption);
     options.verbose = parser.isSet(verboseOption);
     const auto present = parseDeviceList(parser.value(devicesOption));
@@ -85,7 +87,7 @@ std::optional<EmulatorOptions> parseOptions(const QCoreApplication &app, QString
         return std::nullopt;
     }
     options.present = *present;
-    if (options.socketPath.isEmpty()) {
+    if (parser.value(socketOption).isEmpty()) {
         *error = QStringLiteral("--socket needs a path");
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace orvex {
 
@@ -44,11 +45,13 @@ std::optional<DeviceOptions> readDeviceOptions(const QCommandLineParser &parser,
     DeviceOptions options;
     options.simulate = parser.isSet(kSimulateOption);
     if (parser.isSet(kEmulatorOption)) {
-        options.emulatorPath = parser.value(kEmulatorOption);
-        if (options.emulatorPath.isEmpty()) {
+        const QString path = parser.value(kEmulatorOption);
+        if (path.isEmpty()) {
             *error = tr("--emulator needs the path of the emulator's socket.");
             return std::nullopt;
         }
+        // QLocalSocket would look for a bare name in the temporary folder, not here.
+        options.emulatorPath = QFileInfo(path).absoluteFilePath();
     }
     if (options.simulate && options.usesEmulator()) {
         *error = tr("--simulate and --emulator cannot be used together.");

@@ -2,8 +2,9 @@
 
 #include "device/backends/HardwareId.h"
 
-#include <QDir>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
@@ -39,7 +40,11 @@ bool makeFolder(const QString &folder)
     const QByteArray path = QFile::encodeName(folder);
     if (::mkdir(path.constData(), 0700) == 0 || errno == EEXIST)
         return true;
-    return QDir().mkpath(folder);
+    // Missing parents are made private too (the runtime folder itself normally exists).
+    const QString parent = QFileInfo(folder).path();
+    if (errno != ENOENT || parent == folder || !makeFolder(parent))
+        return false;
+    return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
 }
 
 bool writeAll(int fd, const QByteArray &data)
@@ -145,10 +150,16 @@ DeviceLocks::DeviceLocks(QString folder)
     : m_folder(std::move(folder))
 {}
 
-DeviceLocks &DeviceLocks::shared()
+DeviceLocks &DeviceLocks::shared(const QString &folder)
 {
-    static DeviceLocks locks;
-    return locks;
+    // Never destroyed: layers in static objects may still release locks at exit.
+    static auto *byFolder = new std::map<QString, std::unique_ptr<DeviceLocks>>;
+    static std::mutex mutex;
+    const std::lock_guard guard(mutex);
+    std::unique_ptr<DeviceLocks> &locks = (*byFolder)[folder];
+    if (!locks)
+        locks = std::make_unique<DeviceLocks>(folder);
+    return *locks;
 }
 
 QString DeviceLocks::lockPath(std::uint16_t productId) const
@@ -264,6 +275,20 @@ HidStatus LockingDeviceAccess::RestartHidDevice(const char *hardwareId)
 QString LockingDeviceAccess::lockHolderDescription(std::uint16_t productId) const
 {
     return m_locks.holderDescription(productId);
+}
+
+QString emulatorLockFolder(const QString &socketPath)
+{
+    const QByteArray key = QFileInfo(socketPath).absoluteFilePath().toUtf8();
+    const QByteArray digest = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex();
+    return defaultDeviceLockFolder() + QStringLiteral("/emulator-") +
+           QString::fromLatin1(digest.left(16));
+}
+
+QString lockHolderDescription(DeviceAccess &access, std::uint16_t productId)
+{
+    const auto *locking = dynamic_cast<const LockingDeviceAccess *>(&access);
+    return locking != nullptr ? locking->lockHolderDescription(productId) : QString();
 }
 
 QString deviceInUseText(int deviceNumber, const QString &holder)

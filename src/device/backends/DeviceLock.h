@@ -63,9 +63,9 @@ class DeviceLocks
 public:
     explicit DeviceLocks(QString folder = defaultDeviceLockFolder());
 
-    // The one instance the programs share, so that every device access layer of the process
-    // counts against the same locks.
-    static DeviceLocks &shared();
+    // The one instance per folder that a program shares, so that every device access layer of
+    // the process counts against the same locks.
+    static DeviceLocks &shared(const QString &folder = defaultDeviceLockFolder());
 
     LockResult acquire(std::uint16_t productId);
     void release(std::uint16_t productId);
@@ -117,6 +117,14 @@ private:
     DeviceLocks &m_locks;
     std::map<HidHandle, std::uint16_t> m_handleProducts;
 };
+
+// The lock folder of the virtual devices of one emulator: the emulator's devices are its own,
+// so programs on different emulators (parallel tests) never exclude each other.
+QString emulatorLockFolder(const QString &socketPath);
+
+// Who holds the device when `access` is a locking layer and another program has the device;
+// otherwise an empty string.
+QString lockHolderDescription(DeviceAccess &access, std::uint16_t productId);
 
 // The text of a device that another program holds: "The ORVEX (1) is in use by another
 // program: orvex-config (PID 1234)", or without the holder when it is not known.

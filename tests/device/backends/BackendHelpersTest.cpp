@@ -5,6 +5,7 @@
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -106,6 +107,10 @@ TEST(DeviceOptions, ReadsSimulateAndEmulatorAndRefusesBoth)
     const auto emulator = parse({"--emulator", "/run/x.sock"}, &error);
     ASSERT_TRUE(emulator);
     EXPECT_EQ(emulator->emulatorPath, "/run/x.sock");
+
+    const auto relative = parse({"--emulator", "emu.sock"}, &error);
+    ASSERT_TRUE(relative);
+    EXPECT_EQ(relative->emulatorPath, QDir::current().absoluteFilePath("emu.sock"));
 
     EXPECT_FALSE(parse({"--simulate", "--emulator", "/run/x.sock"}, &error));
     EXPECT_TRUE(error.contains("--simulate"));
