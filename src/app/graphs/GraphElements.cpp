@@ -29,6 +29,15 @@ void drawValueBar(GraphCanvas &canvas, std::uint8_t value, QColor colour)
     canvas.fillRect({0, valueTop(value, height)}, QPointF(canvas.width(), height), colour);
 }
 
+void drawBackgroundAndBar(GraphCanvas &canvas, std::uint8_t value, QColor colour)
+{
+    const int width = canvas.width();
+    const int height = canvas.height();
+    const double barTop = valueTop(value, height);
+    canvas.fillRect({0, 0}, QPointF(width, barTop), colours::background);
+    canvas.fillRect({0, barTop}, QPointF(width, height), colour);
+}
+
 void drawDirectionArrows(GraphCanvas &canvas, std::uint8_t direction, std::uint8_t hysteresis)
 {
     const int height = canvas.height();

@@ -30,6 +30,10 @@ void drawBackground(GraphCanvas &canvas);
 // The bar of `value` from the bottom edge up to its place on the value scale.
 void drawValueBar(GraphCanvas &canvas, std::uint8_t value, QColor colour);
 
+// The background with the bar over it, as drawBackground() then drawValueBar() leave them but
+// writing each pixel once: the graphs repaint every 10 ms.
+void drawBackgroundAndBar(GraphCanvas &canvas, std::uint8_t value, QColor colour);
+
 // The upper (rising) and lower (falling) arrow, outlined and filled; `direction` 1 lights the
 // upper one, 2 the lower one, anything else neither.  Graphs too small to hold them get none.
 void drawDirectionArrows(GraphCanvas &canvas, std::uint8_t direction, std::uint8_t hysteresis);

@@ -33,9 +33,10 @@ StepGraphPainter::StepGraphPainter(const QFont &labelFont)
 
 void StepGraphPainter::draw(GraphCanvas &canvas, const StepGraphInput &in)
 {
-    graph::drawBackground(canvas);
     if (isChannel(in.channelIndex))
-        graph::drawValueBar(canvas, in.liveValue, graph::colours::stepBar);
+        graph::drawBackgroundAndBar(canvas, in.liveValue, graph::colours::stepBar);
+    else
+        graph::drawBackground(canvas);
     if (in.settings == nullptr)
         return;
 
