@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEvent>
 #include <QIcon>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,42 @@
 namespace {
 
 using namespace orvex;
+
+// Not shown by --help: ends the program through its exit procedure as soon as the main window
+// has been shown and painted once, so that start-up time and memory can be measured on the
+// whole process (bench/run does).
+const QString kQuitAfterShowOption = QStringLiteral("quit-after-show");
+
+struct ProgramOptions
+{
+    DeviceOptions devices;
+    bool quitAfterShow = false;
+};
+
+// Runs the window's exit procedure right after its first paint.
+class QuitAfterFirstPaint : public QObject
+{
+public:
+    explicit QuitAfterFirstPaint(MainWindow &window)
+        : m_window(window)
+    {
+        m_window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            m_window.removeEventFilter(this);
+            // Queued, so that this paint is finished and on the screen first.
+            QMetaObject::invokeMethod(&m_window, &MainWindow::mnuExit_Click, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    MainWindow &m_window;
+};
 
 void describeProgram()
 {
@@ -36,6 +73,10 @@ void describeOptions(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     addDeviceOptions(parser);
+    QCommandLineOption quitAfterShow(kQuitAfterShowOption,
+                                     QStringLiteral("Quit as soon as the main window is painted."));
+    quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(quitAfterShow);
 }
 
 // --help and --version are answered before the windowing system is touched, so that they work
@@ -54,24 +95,26 @@ void answerHelpAndVersion(int argc, char *argv[])
     }
 }
 
-std::optional<DeviceOptions> parseCommandLine(const QApplication &app)
+std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
 {
     QCommandLineParser parser;
     describeOptions(parser);
     parser.process(app); // unknown options end the program here with a message
 
     QString error;
-    std::optional<DeviceOptions> options = readDeviceOptions(parser, &error);
-    if (!options)
+    std::optional<DeviceOptions> devices = readDeviceOptions(parser, &error);
+    if (!devices) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                      qPrintable(error));
-    return options;
+        return std::nullopt;
+    }
+    return ProgramOptions{*devices, parser.isSet(kQuitAfterShowOption)};
 }
 
 // The program's objects, in the order they depend on each other.
-int runProgram(QApplication &app, const DeviceOptions &options)
+int runProgram(QApplication &app, const ProgramOptions &options)
 {
-    const std::unique_ptr<DeviceAccess> access = createDeviceAccess(options);
+    const std::unique_ptr<DeviceAccess> access = createDeviceAccess(options.devices);
     DeviceTransport transport(*access);
     ConfigModel model;
     DevicePolling polling(transport, model);
@@ -95,6 +138,9 @@ int runProgram(QApplication &app, const DeviceOptions &options)
     }
 
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(); });
+    std::optional<QuitAfterFirstPaint> quitAfterShow;
+    if (options.quitAfterShow)
+        quitAfterShow.emplace(window);
     window.show();
     return QApplication::exec();
 }
@@ -112,7 +158,7 @@ int main(int argc, char *argv[])
     // The main window only hides at exit; the exit procedure ends the program itself.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const std::optional<DeviceOptions> options = parseCommandLine(app);
+    const std::optional<ProgramOptions> options = parseCommandLine(app);
     if (!options)
         return EXIT_FAILURE;
     return runProgram(app, *options);
