@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,11 +34,21 @@ constexpr int kScreenReserve = 30;
 // The buttons never move up into the Joystick frame, however small the screen.
 constexpr int kButtonGapBelowFrames = 8;
 
-QLabel *makeLabel(const QString &objectName, const QString &text, QRect geometry, QWidget *parent)
+// Labels give up font size in these steps when the design width is too narrow for them.
+constexpr qreal kLabelPointSizeStep = 0.5;
+constexpr qreal kSmallestLabelPointSize = 6.0;
+
+// The line a frame draws around its controls.
+constexpr int kFrameBorder = 2;
+
+// Labels have no visible box, so they may use the frame's whole inner width: the design width
+// was made for a smaller font than desktop Linux uses.
+QLabel *makeLabel(const QString &objectName, const QString &text, QRect geometry, QGroupBox *frame)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(text, frame);
     label->setObjectName(objectName);
-    label->setGeometry(geometry);
+    const int innerWidth = frame->width() - kFrameBorder - geometry.left();
+    label->setGeometry(geometry.adjusted(0, 0, std::max(0, innerWidth - geometry.width()), 0));
     return label;
 }
 
@@ -100,6 +111,7 @@ void SettingsDialog::buildControls()
 
     buildKeyboardFrame();
     buildJoystickFrame();
+    fitLabelFont();
     buildButtons();
 
     tmrPollDevice = new QTimer(this);
@@ -154,6 +166,23 @@ void SettingsDialog::buildJoystickFrame()
                             rectFromTwips(120, 720, 1455, 255), Frame2);
     listJoystick =
         makeList(QStringLiteral("listJoystick"), {}, rectFromTwips(120, 960, 1455, 315), Frame2);
+}
+
+// The labels share one font, as large as the widest label allows but never above the dialog's.
+void SettingsDialog::fitLabelFont()
+{
+    const QList<QLabel *> labels = findChildren<QLabel *>();
+    QFont font = this->font();
+    const auto allFit = [&labels](const QFont &candidate) {
+        const QFontMetrics metrics(candidate);
+        return std::all_of(labels.begin(), labels.end(), [&metrics](const QLabel *label) {
+            return metrics.horizontalAdvance(label->text()) <= label->width();
+        });
+    };
+    while (!allFit(font) && font.pointSizeF() > kSmallestLabelPointSize)
+        font.setPointSizeF(font.pointSizeF() - kLabelPointSizeStep);
+    for (QLabel *label : labels)
+        label->setFont(font);
 }
 
 void SettingsDialog::buildButtons()

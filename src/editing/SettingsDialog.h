@@ -66,6 +66,7 @@ private:
     void buildKeyboardFrame();
     void buildJoystickFrame();
     void buildButtons();
+    void fitLabelFont();
     void connectRules();
     void firstLoad();
     void fitToScreenHeight();

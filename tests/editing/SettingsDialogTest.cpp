@@ -73,6 +73,11 @@ private Q_SLOTS:
         QCOMPARE(h.control<QPushButton>("cmdCancel")->geometry(), QRect(248, 520, 97, 33));
         QCOMPARE(h.control<QComboBox>("listSteps")->count(), 6);
         QCOMPARE(h.control<QComboBox>("listSteps")->itemText(5), "Directional");
+        for (QLabel *label : dialog.findChildren<QLabel *>()) {
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->text()));
+            QCOMPARE(label->height(), 17);
+        }
         auto *timer = h.control<QTimer>("tmrPollDevice");
         QCOMPARE(timer->interval(), 10);
         QVERIFY(timer->isActive());
