@@ -7,14 +7,7 @@
 #include "config/ConfigModel.h"
 #include "config/FileCommands.h"
 #include "device/backends/VirtualDeviceAccess.h"
-
-#if __has_include("editing/SettingsDialog.h")
-#include "editing/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
 #include "editing/SettingsDialog.h"
-#define ORVEX_HAS_SETTINGS_DIALOG 1
-#else
-#define ORVEX_HAS_SETTINGS_DIALOG 0
-#endif
 
 #include <QAction>
 #include <QCheckBox>
@@ -448,14 +441,10 @@ void MainWindow::cmdSettings_Click(int index)
 {
     if (m_transferRunning)
         return;
-#if ORVEX_HAS_SETTINGS_DIALOG
     if (m_settingsDialog == nullptr)
         m_settingsDialog = new SettingsDialog(m_model, m_polling, this);
     m_settingsDialog->LoadForm(index);
     m_settingsDialog->exec();
-#else
-    Q_UNUSED(index);
-#endif
 }
 
 // ---- exit -------------------------------------------------------------------------------------

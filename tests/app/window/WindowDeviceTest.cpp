@@ -1,12 +1,17 @@
 #include "WindowFixture.h"
 #include "app/StatusWindow.h"
 #include "app/graphs/GraphView.h"
+#include "editing/SettingsDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 
 using namespace orvex;
@@ -40,6 +45,7 @@ private Q_SLOTS:
     void closeBoxRunsExitProcedure();
     void closeBoxRefusedDuringTransfer();
     void simulatedDevicesMoveWithEveryPoll();
+    void settingsButtonsShareOneModalDialog();
 };
 
 void WindowDeviceTest::pollDrawsLiveValues()
@@ -296,6 +302,37 @@ void WindowDeviceTest::simulatedDevicesMoveWithEveryPoll()
     for (int i = 0; i < 50; ++i)
         f.window->tmrPollDevice_Timer();
     QVERIFY(f.polling.liveValue != first);
+}
+
+void WindowDeviceTest::settingsButtonsShareOneModalDialog()
+{
+    WindowFixture f;
+    f.startViewing();
+    QList<QPointer<SettingsDialog>> opened;
+    QList<int> channels;
+    auto closeWhenShown = [&] {
+        // Runs inside the dialog's exec(): note what is open, then leave it as Cancel does.
+        QTimer::singleShot(0, f.window.get(), [&] {
+            auto *dialog = qobject_cast<SettingsDialog *>(QApplication::activeModalWidget());
+            opened << dialog;
+            if (dialog) {
+                channels << dialog->channelIndex();
+                dialog->reject();
+            }
+        });
+    };
+
+    closeWhenShown();
+    QTest::mouseClick(f.child<QPushButton>(QStringLiteral("cmdSettings2")), Qt::LeftButton);
+    closeWhenShown();
+    QTest::mouseClick(f.child<QPushButton>(QStringLiteral("cmdSettings5")), Qt::LeftButton);
+
+    QCOMPARE(opened.size(), 2);
+    QVERIFY(opened.at(0));
+    QCOMPARE(opened.at(0), opened.at(1)); // built once, kept for the run
+    QCOMPARE(opened.at(0)->parentWidget(), f.window.get());
+    QCOMPARE(channels, (QList<int>{2, 5}));
+    QVERIFY(!opened.at(0)->isVisible());
 }
 
 QTEST_MAIN(WindowDeviceTest)
