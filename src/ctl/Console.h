@@ -29,6 +29,9 @@ public:
 
     QByteArray readAllInput() { return m_input.readAll(); }
 
+    // True once a write to standard output failed, e.g. because the reader of a pipe is gone.
+    bool outputFailed() const { return m_out.status() == QTextStream::WriteFailed; }
+
     bool outputIsTerminal() const { return m_outputIsTerminal; }
     bool errorIsTerminal() const { return m_errorIsTerminal; }
 

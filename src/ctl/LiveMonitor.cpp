@@ -103,8 +103,11 @@ void LiveMonitor::stop()
 
 void LiveMonitor::pollTick()
 {
-    if (!m_stopped)
-        m_polling.pollDevice();
+    if (m_stopped)
+        return;
+    if (m_beforePoll)
+        m_beforePoll();
+    m_polling.pollDevice();
 }
 
 void LiveMonitor::waitTick()
@@ -131,7 +134,8 @@ void LiveMonitor::drawGraphs()
         m_console.printLine(line);
     }
     ++m_pollCount;
-    if (m_options.polls > 0 && m_pollCount >= m_options.polls)
+    // Nobody reads the values any more (`orvexctl monitor | head`): end as on Ctrl+C.
+    if (m_console.outputFailed() || (m_options.polls > 0 && m_pollCount >= m_options.polls))
         stop();
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace orvex::ctl {
 
@@ -49,6 +50,9 @@ public:
     void pollTick();
     void waitTick();
 
+    // Runs before every poll; the simulated device moves its inputs on this clock.
+    void setBeforePoll(std::function<void()> beforePoll) { m_beforePoll = std::move(beforePoll); }
+
     int pollCount() const { return m_pollCount; }
     bool isWaiting() const { return m_waitTimer.isActive(); }
 
@@ -68,6 +72,7 @@ private:
     DevicePolling &m_polling;
     Console &m_console;
     Options m_options;
+    std::function<void()> m_beforePoll;
     QTimer m_pollTimer;
     QTimer m_waitTimer;
     int m_pollCount = 0;

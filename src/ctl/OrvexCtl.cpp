@@ -13,6 +13,7 @@
 #include "device/ConfigTransfer.h"
 #include "device/DeviceAccess.h"
 #include "device/backends/DeviceAccessFactory.h"
+#include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>
@@ -106,7 +107,6 @@ void addOptions(QCommandLineParser &parser, const CommandSpec &command)
 {
     parser.setApplicationDescription(QString::fromUtf8(command.summary));
     parser.addOption(helpOption());
-    parser.addPositionalArgument(QLatin1String(command.name), QStringLiteral("The command."));
     for (const QString &argument : command.arguments) {
         const QString description = argument == QLatin1String("JSON")
                                         ? QStringLiteral("JSON file, or \"-\" for standard input.")
@@ -133,6 +133,24 @@ QString commandHelp(const QCommandLineParser &parser, const CommandSpec &command
     QString text = parser.helpText();
     const qsizetype firstBreak = text.indexOf(QLatin1Char('\n'));
     return usageLine(command) + (firstBreak < 0 ? QString() : text.mid(firstBreak));
+}
+
+// The text broken into lines of at most kHelpWidth characters, each starting with `indent`.
+QString wrapped(const QString &text, const QString &indent)
+{
+    constexpr qsizetype kHelpWidth = 79;
+    QString result;
+    QString line = indent;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (line.size() > indent.size() && line.size() + 1 + word.size() > kHelpWidth) {
+            result += line + QLatin1Char('\n');
+            line = indent;
+        }
+        if (line.size() > indent.size())
+            line += QLatin1Char(' ');
+        line += word;
+    }
+    return result + line + QLatin1Char('\n');
 }
 
 QString outcomeText(TransferResult result)
@@ -169,21 +187,24 @@ QString OrvexCtl::versionText()
 
 QString OrvexCtl::generalHelp()
 {
-    QString text = QStringLiteral("Usage: %1 COMMAND [options] [arguments]\n\n"
-                                  "Command-line companion of the ORVEX Configuration Utility: "
-                                  "configuration files and the device, from scripts and "
-                                  "terminals.\n\nCommands:\n")
-                       .arg(programName());
+    QString text = QStringLiteral("Usage: %1 COMMAND [options] [arguments]\n\n").arg(programName());
+    text += wrapped(QStringLiteral("Command-line companion of the ORVEX Configuration Utility: "
+                                   "configuration files and the device, from scripts and "
+                                   "terminals."),
+                    QString());
+    text += QStringLiteral("\nCommands:\n");
     for (const CommandSpec &command : commands()) {
-        text += QStringLiteral("  %1\n      %2\n")
-                    .arg(QStringLiteral("%1 %2").arg(QLatin1String(command.name),
-                                                     QLatin1String(command.synopsis)),
-                         QString::fromUtf8(command.summary));
+        text += QStringLiteral("  %1 %2\n")
+                    .arg(QLatin1String(command.name), QLatin1String(command.synopsis));
+        text += wrapped(QString::fromUtf8(command.summary), QStringLiteral("      "));
     }
+    text += QLatin1Char('\n') +
+            wrapped(QStringLiteral("Device commands also take --simulate (a simulated device) "
+                                   "or --emulator PATH (the device emulator listening at "
+                                   "PATH)."),
+                    QString());
     text += QStringLiteral(
-        "\nDevice commands also take --simulate (simulated devices) or --emulator PATH "
-        "(the device emulator listening on PATH).\n\n"
-        "Options:\n  -h, --help     Show this help, or a command's help after it.\n"
+        "\nOptions:\n  -h, --help     Show this help, or a command's help after it.\n"
         "  -v, --version  Show the version.\n\n"
         "Exit status: 0 success, 1 the file or the device failed, 2 usage error.\n");
     return text;
@@ -226,14 +247,16 @@ int OrvexCtl::runCommand(const CommandSpec &command, const QStringList &argument
 {
     QCommandLineParser parser;
     addOptions(parser, command);
-    if (!parser.parse(arguments))
+    // The command word itself is not one of the parser's arguments.
+    const QStringList withoutCommand = QStringList{arguments.constFirst()} + arguments.mid(2);
+    if (!parser.parse(withoutCommand))
         return usageError(parser.errorText(), &command);
     if (parser.isSet(QStringLiteral("help"))) {
         m_console.out() << commandHelp(parser, command) << Qt::flush;
         return kExitSuccess;
     }
 
-    const QStringList positional = parser.positionalArguments().mid(1); // after the command
+    const QStringList positional = parser.positionalArguments();
     if (positional.size() != command.arguments.size()) {
         return usageError(positional.size() < command.arguments.size()
                               ? QStringLiteral("missing %1")
@@ -435,6 +458,8 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
     DeviceSession session(access, model, deviceNumber);
     session.begin();
     LiveMonitor monitor(session.polling(), m_console, options);
+    if (auto *simulation = dynamic_cast<VirtualDeviceAccess *>(&access))
+        monitor.setBeforePoll([simulation] { simulation->animate(); });
     if (!monitor.start()) {
         session.end();
         m_console.errorLine(QStringLiteral("The ORVEX (%1) was not found").arg(deviceNumber + 1));

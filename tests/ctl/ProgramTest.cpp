@@ -327,5 +327,19 @@ TEST_F(ProgramTest, MonitorEndsCleanlyOnCtrlC)
     EXPECT_TRUE(control("STATE 1").contains("attached=no restarts=0 handles=0"));
 }
 
+TEST_F(ProgramTest, MonitorEndsCleanlyWhenItsReaderGoesAway)
+{
+    startEmulator("1");
+    QProcess shell;
+    // `timeout` keeps a monitor that never ends from outliving the test.
+    shell.start("bash", {"-c",
+                         "timeout 20 \"$0\" monitor --emulator \"$1\" | head -n 1 >/dev/null; "
+                         "exit ${PIPESTATUS[0]}",
+                         ORVEXCTL_PATH, socketPath()});
+    ASSERT_TRUE(shell.waitForFinished(kTimeoutMs));
+    EXPECT_EQ(shell.exitCode(), 0) << shell.readAllStandardError().toStdString();
+    EXPECT_TRUE(control("STATE 1").contains("attached=no restarts=0 handles=0"));
+}
+
 } // namespace
 } // namespace orvex::ctl::test
