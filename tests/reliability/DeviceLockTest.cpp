@@ -198,3 +198,47 @@ TEST(DeviceLockProcesses, AChildHolderIsNamedAndItsExitReleasesTheLock)
 
 } // namespace
 } // namespace orvex
+
+namespace orvex {
+namespace {
+
+TEST(DeviceLockFolders, EachEmulatorHasItsOwnLocksAndEachFolderOneCounter)
+{
+    const QString first = emulatorLockFolder(QStringLiteral("/run/user/1000/a.sock"));
+    EXPECT_TRUE(first.startsWith(defaultDeviceLockFolder() + "/emulator-"));
+    EXPECT_NE(first, emulatorLockFolder(QStringLiteral("/run/user/1000/b.sock")));
+    EXPECT_EQ(first, emulatorLockFolder(QStringLiteral("/run/user/1000/./a.sock")));
+    EXPECT_EQ(&DeviceLocks::shared(first), &DeviceLocks::shared(first));
+    EXPECT_NE(&DeviceLocks::shared(first), &DeviceLocks::shared(defaultDeviceLockFolder()));
+}
+
+TEST(DeviceLockFolders, MissingParentsAreMadePrivate)
+{
+    QTemporaryDir runtime;
+    const QString nested = runtime.filePath(QStringLiteral("orvex/emulator-0123"));
+    DeviceLocks locks(nested);
+    ASSERT_EQ(locks.acquire(kProductIds[0]), LockResult::Acquired);
+    for (const QString &folder : {runtime.filePath(QStringLiteral("orvex")), nested}) {
+        struct stat info
+        {
+        };
+        ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700U) << folder.toStdString();
+    }
+    locks.release(kProductIds[0]);
+}
+
+TEST(DeviceLockFolders, HolderOfAnyLayerIsFoundThroughTheInterface)
+{
+    QTemporaryDir runtime;
+    DeviceLocks ours(runtime.path());
+    DeviceLocks theirs(runtime.path());
+    LockingDeviceAccess locking(std::make_unique<VirtualDeviceAccess>(), ours);
+    VirtualDeviceAccess plain;
+    ASSERT_EQ(theirs.acquire(kProductIds[0]), LockResult::Acquired);
+    EXPECT_FALSE(lockHolderDescription(locking, kProductIds[0]).isEmpty());
+    EXPECT_TRUE(lockHolderDescription(plain, kProductIds[0]).isEmpty());
+}
+
+} // namespace
+} // namespace orvex
