@@ -16,8 +16,10 @@
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -367,6 +369,13 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
     const int deviceNumber = selectedDevice(parser);
     if (deviceNumber < 0)
         return usageError(QStringLiteral("--device must be 1 or 2"), findCommand("read"));
+
+    // A file that cannot be saved is known before the device is read, so no read is wasted.
+    const QFileInfo target(files.at(0));
+    if (target.isDir() || !target.absoluteDir().exists()) {
+        m_console.errorLine(fileStatusText(FileStatus::SaveError));
+        return kExitFailure;
+    }
 
     std::unique_ptr<DeviceAccess> ownAccess;
     DeviceAccess &access = deviceAccess(ownAccess);

@@ -221,6 +221,16 @@ TEST_F(CommandsTest, FailedReadLeavesTheFileUntouched)
     EXPECT_TRUE(isControlWrite(m_access.transfers().back(), 1, address::kRelease));
 }
 
+TEST_F(CommandsTest, ReadIntoAFolderThatIsNotThereTouchesNoDevice)
+{
+    for (const QString &target : {path("missing/dev.orv"), m_dir.path()}) {
+        const RunResult result = runCtl({"read", target}, &m_access);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "Error saving file\n");
+    }
+    EXPECT_TRUE(m_access.log().empty());
+}
+
 TEST_F(CommandsTest, ReadOfAnInvalidDeviceImageWritesNothing)
 {
     m_access.device(0).memory[image::kPowerOnDelayAddress] = 31;
