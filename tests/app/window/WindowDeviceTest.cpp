@@ -33,7 +33,6 @@ class WindowDeviceTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void pollDrawsLiveValues();
     void unplugWhileViewingClearsGraphsAndSearches();
     void selectingAbsentDevice2FallsBackToDevice1();
     void clickingEitherBoxSwitchesDevice();
@@ -47,16 +46,6 @@ private Q_SLOTS:
     void simulatedDevicesMoveWithEveryPoll();
     void settingsButtonsShareOneModalDialog();
 };
-
-void WindowDeviceTest::pollDrawsLiveValues()
-{
-    WindowFixture f;
-    f.startViewing();
-    f.devices.device(0).liveValues = {255, 255, 255, 255, 255, 255};
-    f.window->tmrPollDevice_Timer();
-    const QImage &shown = f.child<GraphView>(QStringLiteral("picGraph5"))->shownImage();
-    QCOMPARE(shown.pixelColor(0, 0), QColor(0, 255, 0));
-}
 
 void WindowDeviceTest::unplugWhileViewingClearsGraphsAndSearches()
 {

@@ -52,7 +52,6 @@ private Q_SLOTS:
     void readCancelledAtPromptTouchesNothing();
     void writeStoresModelAndSignature();
     void writeFailureIsReportedWithWindowTitle();
-    void transferToAbsentDeviceIsNotFound();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -279,20 +278,6 @@ void WindowFilesTest::writeFailureIsReportedWithWindowTitle()
     QVERIFY(!f.polling.deviceWritten[0]);
     QVERIFY(!f.window->statusWindow()->isVisible());
     QVERIFY(f.child<QAction>(QStringLiteral("mnuWrite"))->isEnabled());
-}
-
-void WindowFilesTest::transferToAbsentDeviceIsNotFound()
-{
-    WindowFixture f;
-    f.startSearching();
-    f.devices.setPresent(0, false);
-
-    f.window->mnuRead_Click();
-
-    QCOMPARE(f.prompts.messages.back(),
-             (UserMessage{QStringLiteral("The ORVEX (1) was not found"),
-                          QStringLiteral("ORVEX Configuration Utility"), MessageIcon::Critical}));
-    QVERIFY(!f.window->statusWindow()->isVisible());
 }
 
 QTEST_MAIN(WindowFilesTest)
