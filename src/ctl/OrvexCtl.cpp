@@ -462,6 +462,8 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
     std::unique_ptr<DeviceAccess> ownAccess;
     DeviceAccess &access = deviceAccess(ownAccess);
 
+    // From the attach write on, Ctrl+C must end with the release write.
+    InterruptNotifier interrupt;
     ConfigModel model;
     model.resetSettings(); // the default thresholds, as the main window polls with
     DeviceSession session(access, model, deviceNumber);
@@ -475,7 +477,6 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
         return kExitFailure;
     }
 
-    InterruptNotifier interrupt;
     QEventLoop loop;
     QObject::connect(&interrupt, &InterruptNotifier::interrupted, &monitor, &LiveMonitor::stop);
     QObject::connect(&monitor, &LiveMonitor::finished, &loop, &QEventLoop::quit);
