@@ -245,20 +245,34 @@ void MainWindow::createTimers(Timers timers)
 
 // ---- graphs -----------------------------------------------------------------------------------
 
+// Runs at every poll.  A graph whose value, direction and settings are those of the picture it
+// already shows would be composed into the very same pixels, so it is left as it is: a viewed
+// device whose inputs rest costs no drawing at all.
 void MainWindow::DrawGraphs()
 {
     for (int i = 0; i < kChannelColumns; ++i) {
-        const ChannelSettings &channel = m_model.channels[i];
-        drawOverviewGraph(picGraph[i]->canvas(), m_polling.liveValue[i], m_polling.liveDirection[i],
-                          channel.steps, channel.hysteresis);
+        const OverviewInputs inputs = overviewInputs(i);
+        if (m_composedGraphs[i] == inputs)
+            continue;
+        drawOverviewGraph(picGraph[i]->canvas(), inputs.value, inputs.direction, inputs.steps,
+                          inputs.hysteresis);
         picGraph[i]->refresh();
+        m_composedGraphs[i] = inputs;
     }
+}
+
+MainWindow::OverviewInputs MainWindow::overviewInputs(int channel) const
+{
+    const ChannelSettings &settings = m_model.channels[channel];
+    return {m_polling.liveValue[channel], m_polling.liveDirection[channel], settings.steps,
+            settings.hysteresis, picGraph[channel]->drawingAreaSize()};
 }
 
 void MainWindow::ClearGraphs()
 {
     for (GraphView *graph : picGraph)
         graph->clear();
+    m_composedGraphs.fill(std::nullopt);
 }
 
 // ---- polling view -------------------------------------------------------------------------------

@@ -5,8 +5,11 @@
 #include "device/DevicePolling.h"
 
 #include <QMainWindow>
+#include <QSize>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -101,6 +104,18 @@ private:
     QMenu *createOptionsMenu();
     void createTimers(Timers timers);
 
+    // Everything an overview graph's picture is composed from.
+    struct OverviewInputs
+    {
+        std::uint8_t value = 0;
+        std::uint8_t direction = 0;
+        std::uint8_t steps = 0;
+        std::uint8_t hysteresis = 0;
+        QSize size;
+        bool operator==(const OverviewInputs &) const = default;
+    };
+    OverviewInputs overviewInputs(int channel) const;
+
     void chkID_Click(int index);
     void runTransfer(const std::function<TransferResult()> &transfer);
     void setUserCommandsEnabled(bool enabled);
@@ -146,6 +161,9 @@ private:
     SettingsDialog *m_settingsDialog = nullptr;
     VirtualDeviceAccess *m_simulatedDevices = nullptr;
     bool m_transferRunning = false;
+
+    // What each graph's picture was last composed from; empty after a clear.
+    std::array<std::optional<OverviewInputs>, kChannelColumns> m_composedGraphs;
 };
 
 } // namespace orvex
