@@ -9,7 +9,6 @@
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 
 namespace orvex::bench {
 
@@ -26,17 +25,14 @@ struct BenchProgram
         window.setWaitTimerEnabled(true);
         window.show();
         window.tmrWaitForDevice_Timer(); // attaches Device 1
-        paintPendingUpdates();
+        runPendingEvents();
     }
 
     bool viewing() const { return polling.deviceAttached && polling.deviceNumber == 0; }
 
-    // Delivers the repaints that update() requested, as the event loop would after the tick.
-    static void paintPendingUpdates()
-    {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
-    }
+    // What the event loop does between two ticks: among others, the repaints that update()
+    // asked for.
+    static void runPendingEvents() { QCoreApplication::processEvents(); }
 
     VirtualDeviceAccess devices;
     DeviceTransport transport{devices};

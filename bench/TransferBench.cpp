@@ -4,31 +4,14 @@
 
 #include "BenchProgram.h"
 #include "BenchWorkloads.h"
+#include "PaintCounter.h"
 #include "app/StatusWindow.h"
 
-#include <QEvent>
-#include <QLabel>
 #include <benchmark/benchmark.h>
 
 namespace orvex::bench {
 
 namespace {
-
-// Counts the paint events of one widget.
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 enum class Direction { Write, Read };
 
@@ -53,7 +36,7 @@ void fullTransfer(benchmark::State &state, Direction direction)
     }
     program.model.configChanged = false; // the read asks nothing
 
-    PaintCounter paints(program.window.statusWindow()->findChild<QLabel *>("lblStatus"));
+    const PaintCounter paints;
     const int exchangesBefore = program.devices.exchangeCount();
     const QString &success = direction == Direction::Write ? kWriteSuccess : kReadSuccess;
     bool allSucceeded = true;
@@ -76,8 +59,8 @@ void fullTransfer(benchmark::State &state, Direction direction)
     state.counters["per_exchange"] =
         benchmark::Counter(exchanges, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["exchanges"] = benchmark::Counter(exchanges, benchmark::Counter::kAvgIterations);
-    state.counters["status_paints"] =
-        benchmark::Counter(paints.count, benchmark::Counter::kAvgIterations);
+    state.counters["paints"] =
+        benchmark::Counter(paints.count(), benchmark::Counter::kAvgIterations);
 }
 
 void BM_FullWrite(benchmark::State &state)
