@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 

@@ -145,6 +145,38 @@ TEST_F(VolumeLabelLookupTest, ServicesReportTheLabelOfTheCurrentDirectory)
     EXPECT_EQ(services.currentVolumeLabel(), "");
 }
 
+// The smallest ISO 9660 image libblkid recognises: a primary volume descriptor at sector 16
+// with the volume identifier, and the set terminator after it.
+QByteArray isoImage(const QByteArray &volumeId)
+{
+    constexpr int kSector = 2048;
+    QByteArray image(18 * kSector, '\0');
+    char *primary = image.data() + 16 * kSector;
+    primary[0] = 1;
+    memcpy(primary + 1, "CD001", 5);
+    primary[6] = 1;
+    memcpy(primary + 8, QByteArray(32, ' ').constData(), 32);
+    memcpy(primary + 40, volumeId.leftJustified(32, ' ').constData(), 32);
+    primary[80] = primary[87] = 18;                  // volume space size, both byte orders
+    primary[120] = primary[123] = 1;                 // volume set size
+    primary[128 + 1] = primary[130] = kSector / 256; // logical block size
+    char *terminator = image.data() + 17 * kSector;
+    terminator[0] = char(255);
+    memcpy(terminator + 1, "CD001", 5);
+    terminator[6] = 1;
+    return image;
+}
+
+TEST(BlkidLabelTest, ReadsTheLabelOfAFileSystemImage)
+{
+    QTemporaryDir dir;
+    QFile image(dir.filePath(QStringLiteral("orvex.iso")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(isoImage("ORVEX_CD"));
+    image.close();
+    EXPECT_EQ(blkidLabel(image.fileName()), QStringLiteral("ORVEX_CD"));
+}
+
 TEST(BlkidLabelTest, UnreadableOrUnknownDevicesHaveNoLabel)
 {
     EXPECT_EQ(blkidLabel(QStringLiteral("/nonexistent/device")), "");
