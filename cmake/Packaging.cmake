@@ -22,7 +22,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # dpkg-shlibdeps finds the libraries the programs link (Qt, hidapi, libusb, libblkid, ...).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "udev")
+# No hard dependency on udev: every desktop has it, and the maintainer scripts skip the reload
+# where it is missing (containers, chroots).
 # pkexec lets the utility install the udev rule itself where the package's copy is not active.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")

@@ -394,7 +394,11 @@ QString shippedUdevRulePath()
 
 QString permissionProblemMessage(int deviceNumber)
 {
-    const QString rule = shippedUdevRulePath();
+    return permissionProblemMessage(deviceNumber, shippedUdevRulePath());
+}
+
+QString permissionProblemMessage(int deviceNumber, const QString &rule)
+{
     QStringList lines = {
         deviceDescription(deviceNumber) + QStringLiteral(" is plugged in,"),
         QStringLiteral("but this user is not allowed to open it."),
@@ -403,8 +407,11 @@ QString permissionProblemMessage(int deviceNumber)
         QStringLiteral("through the udev rule that comes with this program."),
     };
     if (udevReadsRuleAt(rule)) {
+        // Installed, yet not in force: udev has not applied it to this device yet, or this
+        // is a remote session, which uaccess never serves.
         lines << QStringLiteral("The rule is installed at %1;").arg(rule)
-              << QStringLiteral("load it with these commands in a terminal:") << QString();
+              << QStringLiteral("it serves the user at this computer's own screen and keyboard.")
+              << QStringLiteral("Apply it with these commands in a terminal:") << QString();
     } else {
         lines
             << QStringLiteral("Install and load it with these commands in a terminal:") << QString()

@@ -131,6 +131,10 @@ private:
 // a program run from its build folder, the one in the source tree.
 QString shippedUdevRulePath();
 
+// The permission-problem message with the commands for the rule file at this path (the
+// declaration without the path, in PlatformServices.h, uses shippedUdevRulePath()).
+QString permissionProblemMessage(int deviceNumber, const QString &shippedRulePath);
+
 // Questions and messages of the device-access offer, shown by whatever view the program has.
 class AccessPrompts
 {

@@ -205,5 +205,25 @@ TEST(PermissionProblemMessageTest, NamesTheDeviceTheCauseAndTheCommands)
     EXPECT_TRUE(second.contains(QStringLiteral("04b4:6149")));
 }
 
+TEST(PermissionProblemMessageTest, CommandsFitWhereTheRuleIsInstalled)
+{
+    // Packaged: udev reads the rule already, so it only needs applying.
+    const QStringList packaged =
+        permissionProblemMessage(0, QStringLiteral("/usr/lib/udev/rules.d/70-orvex.rules"))
+            .split(kLineBreak);
+    EXPECT_TRUE(packaged.filter(QStringLiteral("sudo install")).isEmpty());
+    EXPECT_TRUE(packaged.contains(QStringLiteral("sudo udevadm control --reload-rules")));
+    EXPECT_TRUE(packaged.contains(QStringLiteral("sudo udevadm trigger")));
+
+    // Elsewhere: copied into /etc first, the path quoted for the shell when it needs it.
+    const QStringList local =
+        permissionProblemMessage(1, QStringLiteral("/home/anna/my tools/it's/70-orvex.rules"))
+            .split(kLineBreak);
+    EXPECT_TRUE(local.contains(QStringLiteral("sudo install -m 0644 "
+                                              "'/home/anna/my tools/it'\\''s/70-orvex.rules' "
+                                              "/etc/udev/rules.d/70-orvex.rules")));
+    EXPECT_TRUE(local.contains(QStringLiteral("sudo udevadm trigger")));
+}
+
 } // namespace
 } // namespace orvex

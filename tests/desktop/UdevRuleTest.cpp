@@ -30,8 +30,8 @@ struct Assignment
 
 std::vector<Assignment> parse(const QString &line)
 {
-    static const QRegularExpression pair(
-        QString::fromLatin1(R"re(^\s*([A-Z]+(?:\{[A-Za-z_]+\})?)\s*(==|!=|\+=|-=|:=|=)\s*"([^"]*)"\s*(,|$))re"));
+    static const QRegularExpression pair(QString::fromLatin1(
+        R"re(^\s*([A-Z]+(?:\{[A-Za-z_]+\})?)\s*(==|!=|\+=|-=|:=|=)\s*"([^"]*)"\s*(,|$))re"));
     std::vector<Assignment> result;
     QString rest = line;
     while (!rest.isEmpty()) {
