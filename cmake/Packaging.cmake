@@ -4,11 +4,13 @@ set(CPACK_PACKAGE_NAME "orvex-config")
 set(CPACK_PACKAGE_VENDOR "ORVEX")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configuration utility for the ORVEX analog input device")
+# Debian wants the long description in lines of fewer than 80 characters.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "The ORVEX is a small USB device with six analog input channels that turns each channel's "
-    "input level into keystrokes or a joystick axis. This package has the configuration utility "
-    "orvex-config, the command-line tool orvexctl, the device emulator orvex-emulator and the "
-    "udev rule that gives the user at this computer access to the device.")
+    "The ORVEX is a small USB device with six analog input channels that turns\n"
+    "each channel's input level into keystrokes or a joystick axis. This package\n"
+    "has the configuration utility orvex-config, the command-line tool orvexctl,\n"
+    "the device emulator orvex-emulator and the udev rule that gives the user at\n"
+    "this computer access to the device.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 
