@@ -3,6 +3,7 @@
 #include "app/PlatformServices.h"
 #include "config/FileCommands.h"
 #include "device/DevicePolling.h"
+#include "device/backends/DeviceLock.h"
 
 namespace orvex {
 
@@ -48,12 +49,13 @@ StartupOutcome Startup::run()
 }
 
 // Tries Device 1, then Device 2, on a handle of its own; deviceNumber stays as it is.  A device
-// that is plugged in but refuses this user is a permission problem, not a missing device, and
-// the user is told so instead of being asked to plug it in.
+// that is plugged in but refuses this user is a permission problem, and one that another program
+// holds is named with its holder: neither is reported missing.
 bool Startup::devicePresent()
 {
     DeviceTransport &transport = m_polling.transport();
     int deniedDevice = -1;
+    int busyDevice = -1;
     for (int number = 0; number < 2; ++number) {
         HidHandle handle = kClosedHandle;
         const HidStatus status = transport.openDevice(handle, number);
@@ -63,10 +65,16 @@ bool Startup::devicePresent()
         }
         if (status == hid::kAccessDenied && deniedDevice < 0)
             deniedDevice = number;
+        if (status == hid::kInUse && busyDevice < 0)
+            busyDevice = number;
     }
 
     m_view.processPendingEvents();
-    if (deniedDevice >= 0)
+    if (busyDevice >= 0) {
+        const QString holder = lockHolderDescription(transport.access(), kProductIds[busyDevice]);
+        m_view.showMessage(
+            {deviceInUseText(busyDevice, holder), kShortTitle, MessageIcon::Exclamation});
+    } else if (deniedDevice >= 0)
         m_view.showMessage(
             {permissionProblemMessage(deniedDevice), kShortTitle, MessageIcon::Exclamation});
     else

@@ -13,6 +13,7 @@
 #include "device/ConfigTransfer.h"
 #include "device/DeviceAccess.h"
 #include "device/backends/DeviceAccessFactory.h"
+#include "device/backends/DeviceLock.h"
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
@@ -166,6 +167,15 @@ QString outcomeText(TransferResult result)
     default:
         return QString();
     }
+}
+
+// Why a device cannot be used: another program holds it, or it is not there.
+QString unavailableText(DeviceAccess &access, int deviceNumber)
+{
+    const QString holder = lockHolderDescription(access, kProductIds[deviceNumber]);
+    if (!holder.isEmpty())
+        return deviceInUseText(deviceNumber, holder);
+    return QStringLiteral("The ORVEX (%1) was not found").arg(deviceNumber + 1);
 }
 
 } // namespace
@@ -334,12 +344,20 @@ int OrvexCtl::compose(const QStringList &files)
     if (jsonPath == QLatin1String("-")) {
         text = m_console.readAllInput();
     } else {
+        // Only regular files of a sensible size: a FIFO would block and /dev/zero never ends.
+        constexpr qint64 kMaxJsonSize = 1 << 20;
+        const QFileInfo info(jsonPath);
         QFile file(jsonPath);
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
             m_console.errorLine(fileStatusText(FileStatus::OpenError));
             return kExitFailure;
         }
-        text = file.readAll();
+        text = file.read(kMaxJsonSize + 1);
+        if (text.size() > kMaxJsonSize) {
+            m_console.errorLine(
+                QStringLiteral("%1: larger than 1 MiB, not a configuration").arg(jsonPath));
+            return kExitFailure;
+        }
     }
 
     ConfigModel model;
@@ -473,7 +491,7 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
         monitor.setBeforePoll([simulation] { simulation->animate(); });
     if (!monitor.start()) {
         session.end();
-        m_console.errorLine(QStringLiteral("The ORVEX (%1) was not found").arg(deviceNumber + 1));
+        m_console.errorLine(unavailableText(access, deviceNumber));
         return kExitFailure;
     }
 

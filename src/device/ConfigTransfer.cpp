@@ -6,6 +6,7 @@
 #include "config/FileCommands.h"
 #include "device/DevicePolling.h"
 #include "device/DeviceTransport.h"
+#include "device/backends/DeviceLock.h"
 
 #include <utility>
 
@@ -105,7 +106,11 @@ public:
     int deviceNumber() const { return m_deviceNumber; }
     const ProgressText &progress() const { return m_progress; }
 
-    bool open() { return m_transport.openDevice(m_handle, m_deviceNumber) == hid::kSuccess; }
+    bool open()
+    {
+        m_openStatus = m_transport.openDevice(m_handle, m_deviceNumber);
+        return m_openStatus == hid::kSuccess;
+    }
 
     std::uint8_t readByte(int address) { return m_transport.readDeviceByte(m_handle, address); }
 
@@ -149,8 +154,15 @@ public:
         return TransferResult::Success;
     }
 
+    // The device could not be opened: absent, or held by another program, which is said so
+    // rather than calling a plugged-in device missing.
     TransferResult notFound()
     {
+        if (m_openStatus == hid::kInUse) {
+            const QString holder =
+                lockHolderDescription(m_transport.access(), kProductIds[m_deviceNumber]);
+            return fail(TransferResult::NotFound, deviceInUseText(m_deviceNumber, holder));
+        }
         return fail(TransferResult::NotFound, notFoundText(m_deviceNumber));
     }
 
@@ -158,6 +170,7 @@ private:
     DeviceTransport &m_transport;
     TransferView &m_view;
     int m_deviceNumber;
+    HidStatus m_openStatus = hid::kSuccess;
     ProgressText m_progress;
     HidHandle m_handle = kClosedHandle;
     bool m_statusShown = false;

@@ -341,5 +341,32 @@ TEST_F(ProgramTest, MonitorEndsCleanlyWhenItsReaderGoesAway)
     EXPECT_TRUE(control("STATE 1").contains("attached=no restarts=0 handles=0"));
 }
 
+TEST_F(ProgramTest, ASecondProgramLeavesAHeldDeviceAlone)
+{
+    startEmulator("1");
+    QProcess monitor;
+    monitor.start(ORVEXCTL_PATH, {"monitor", "--json", "--emulator", socketPath()});
+    ASSERT_TRUE(monitor.waitForStarted(kTimeoutMs));
+    ASSERT_TRUE(monitor.waitForReadyRead(kTimeoutMs)); // attached and polling
+    ASSERT_EQ(control("LOGCLEAR"), "OK");
+
+    const ProgramResult result = runOnEmulator({"read", path("copy.ORV")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, QStringLiteral("The ORVEX (1) is in use by another program: orvexctl "
+                                         "(PID %1)\n")
+                              .arg(monitor.processId()));
+    EXPECT_FALSE(QFileInfo::exists(path("copy.ORV")));
+
+    ::kill(static_cast<pid_t>(monitor.processId()), SIGINT);
+    ASSERT_TRUE(monitor.waitForFinished(kTimeoutMs));
+
+    // Only the monitor spoke to the device meanwhile: live-value reads and its release write.
+    const QList<QByteArray> allowed = {"018220000000", "018220010000", "018120000100"};
+    const QList<QByteArray> transfers = logged("xfer");
+    ASSERT_FALSE(transfers.isEmpty());
+    for (const QByteArray &entry : transfers)
+        EXPECT_TRUE(allowed.contains(entry.split(' ').value(2))) << entry.toStdString();
+}
+
 } // namespace
 } // namespace orvex::ctl::test

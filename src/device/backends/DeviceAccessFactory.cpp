@@ -1,5 +1,6 @@
 #include "device/backends/DeviceAccessFactory.h"
 
+#include "device/backends/DeviceLock.h"
 #include "device/backends/EmulatorDeviceAccess.h"
 #include "device/backends/HidapiDeviceAccess.h"
 #include "device/backends/VirtualDeviceAccess.h"
@@ -64,9 +65,15 @@ std::unique_ptr<DeviceAccess> createDeviceAccess(const DeviceOptions &options)
 {
     if (options.simulate)
         return createSimulation();
-    if (options.usesEmulator())
-        return std::make_unique<EmulatorDeviceAccess>(options.emulatorPath);
-    return std::make_unique<HidapiDeviceAccess>();
+    // Devices that other programs can reach too are used under a per-device lock, so that two
+    // programs never talk to one device at once.  Each emulator's devices have locks of their
+    // own; the in-process simulation is this program's alone.
+    if (options.usesEmulator()) {
+        return std::make_unique<LockingDeviceAccess>(
+            std::make_unique<EmulatorDeviceAccess>(options.emulatorPath),
+            DeviceLocks::shared(emulatorLockFolder(options.emulatorPath)));
+    }
+    return std::make_unique<LockingDeviceAccess>(std::make_unique<HidapiDeviceAccess>());
 }
 
 } // namespace orvex

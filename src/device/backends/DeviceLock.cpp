@@ -3,9 +3,9 @@
 #include "device/backends/HardwareId.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -66,9 +66,11 @@ bool writeAll(int fd, const QByteArray &data)
 
 QString defaultDeviceLockFolder()
 {
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // Without a runtime folder (a bare SSH session, CI) the locks go to a per-user folder in
+    // the temporary folder; QStandardPaths would do the same but print a warning each time.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.isEmpty())
-        runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        return QDir::tempPath() + QStringLiteral("/orvex-runtime-%1").arg(::getuid());
     return runtime + QStringLiteral("/orvex");
 }
 

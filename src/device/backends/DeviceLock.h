@@ -23,8 +23,8 @@ enum class LockResult {
     Unavailable,   // no lock file could be made; the caller goes on without one
 };
 
-// The folder of the lock files: $XDG_RUNTIME_DIR/orvex, or "orvex" in the runtime location Qt
-// chooses when the variable is not set.
+// The folder of the lock files: $XDG_RUNTIME_DIR/orvex, or a per-user folder in the temporary
+// folder when the variable is not set.
 QString defaultDeviceLockFolder();
 
 // One hold on one lock file.  Not re-entrant: DeviceLocks counts the holds of a process.

@@ -1,4 +1,5 @@
 #include "device/backends/DeviceAccessFactory.h"
+#include "device/backends/DeviceLock.h"
 #include "device/backends/EmulatorDeviceAccess.h"
 #include "device/backends/HidapiDeviceAccess.h"
 #include "device/backends/HidapiSupport.h"
@@ -127,12 +128,18 @@ TEST(DeviceOptions, CreatesTheChosenBackend)
     EXPECT_FALSE(devices->device(1).present);
     EXPECT_NE(devices->device(0).liveValues, (std::array<std::uint8_t, 6>{}));
 
+    // Devices other programs can reach are used under the per-device lock.
     const auto client = createDeviceAccess(DeviceOptions{false, "/nonexistent/orvex.sock"});
-    auto *emulator = dynamic_cast<EmulatorDeviceAccess *>(client.get());
+    auto *locked = dynamic_cast<LockingDeviceAccess *>(client.get());
+    ASSERT_NE(locked, nullptr);
+    auto *emulator = dynamic_cast<EmulatorDeviceAccess *>(&locked->inner());
     ASSERT_NE(emulator, nullptr);
     EXPECT_EQ(emulator->socketPath(), "/nonexistent/orvex.sock");
 
-    EXPECT_NE(dynamic_cast<HidapiDeviceAccess *>(createDeviceAccess({}).get()), nullptr);
+    const auto real = createDeviceAccess({});
+    auto *lockedReal = dynamic_cast<LockingDeviceAccess *>(real.get());
+    ASSERT_NE(lockedReal, nullptr);
+    EXPECT_NE(dynamic_cast<HidapiDeviceAccess *>(&lockedReal->inner()), nullptr);
 }
 
 } // namespace
