@@ -169,6 +169,20 @@ QString outcomeText(TransferResult result)
     }
 }
 
+// One transfer in a device session: attach first, release (or restart) after.  Ctrl+C waits for
+// the transfer, so the device is released on every way out.
+TransferResult runTransfer(DeviceAccess &access, ConfigModel &model, int deviceNumber,
+                           TransferView &view, TransferResult (ConfigTransfer::*procedure)())
+{
+    InterruptNotifier interrupt;
+    DeviceSession session(access, model, deviceNumber);
+    session.begin();
+    ConfigTransfer transfer(session.polling(), model, view);
+    const TransferResult result = (transfer.*procedure)();
+    session.end();
+    return result;
+}
+
 // Why a device cannot be used: another program holds it, or it is not there.
 QString unavailableText(DeviceAccess &access, int deviceNumber)
 {
@@ -400,16 +414,8 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
 
     ConfigModel model;
     TerminalTransferView view(m_console);
-    TransferResult result;
-    {
-        // Ctrl+C waits for the transfer, so the device is released on every way out.
-        InterruptNotifier interrupt;
-        DeviceSession session(access, model, deviceNumber);
-        session.begin();
-        ConfigTransfer transfer(session.polling(), model, view);
-        result = transfer.readConfiguration();
-        session.end();
-    }
+    const TransferResult result =
+        runTransfer(access, model, deviceNumber, view, &ConfigTransfer::readConfiguration);
     if (result != TransferResult::Success) {
         if (view.message())
             printUserMessage(m_console, *view.message());
@@ -446,15 +452,8 @@ int OrvexCtl::write(const QCommandLineParser &parser, const QStringList &files)
     DeviceAccess &access = deviceAccess(ownAccess);
 
     TerminalTransferView view(m_console);
-    TransferResult result;
-    {
-        InterruptNotifier interrupt;
-        DeviceSession session(access, model, deviceNumber);
-        session.begin();
-        ConfigTransfer transfer(session.polling(), model, view);
-        result = transfer.writeConfiguration();
-        session.end();
-    }
+    const TransferResult result =
+        runTransfer(access, model, deviceNumber, view, &ConfigTransfer::writeConfiguration);
     if (view.message())
         printUserMessage(m_console, *view.message());
     else if (result != TransferResult::Success)
