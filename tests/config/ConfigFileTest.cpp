@@ -5,11 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -95,43 +91,6 @@ TEST_F(ConfigFileTest, RejectedImageLeavesTheModel)
               QStringLiteral("Invalid configuration file"));
 }
 
-TEST_F(ConfigFileTest, NonFilesFailAtOnceWithoutBlocking)
-{
-    QDir(dir.path()).mkdir(QStringLiteral("folder"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0600), 0);
-    ASSERT_EQ(::symlink("nowhere", QFile::encodeName(path(QStringLiteral("dangling"))).constData()),
-              0);
-    ASSERT_EQ(::symlink("loop", QFile::encodeName(path(QStringLiteral("loop"))).constData()), 0);
-
-    const QString candidates[] = {path(QStringLiteral("folder")),   path(QStringLiteral("fifo")),
-                                  path(QStringLiteral("dangling")), path(QStringLiteral("loop")),
-                                  path(QStringLiteral("missing")),  QStringLiteral("/dev/zero")};
-    for (const QString &candidate : candidates) {
-        ConfigImage image{};
-        EXPECT_EQ(readImageFile(candidate, image), FileStatus::OpenError)
-            << candidate.toStdString();
-    }
-    EXPECT_EQ(fileStatusText(FileStatus::OpenError), QStringLiteral("Error opening the file"));
-}
-
-TEST_F(ConfigFileTest, HugeSparseFileIsRefusedWithoutReadingIt)
-{
-    QFile file(path(QStringLiteral("huge")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(file.resize(qint64(4) << 30));
-    file.close();
-    EXPECT_EQ(loadConfigFile(model, file.fileName()), FileStatus::InvalidFile);
-}
-
-TEST_F(ConfigFileTest, UnreadableFileIsAnOpenError)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not apply to root";
-    writeBytes(QStringLiteral("secret"), QByteArray(512, '\0'));
-    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("secret"))).constData(), 0), 0);
-    EXPECT_EQ(loadConfigFile(model, path(QStringLiteral("secret"))), FileStatus::OpenError);
-}
-
 TEST_F(ConfigFileTest, SaveWritesExactly512BytesUnderTheGivenName)
 {
     writeBytes(QStringLiteral("Config"), QByteArray(4096, 'x'));
@@ -145,61 +104,6 @@ TEST_F(ConfigFileTest, SaveWritesExactly512BytesUnderTheGivenName)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Config.ORV")))) << "no extension is added";
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Config")})
         << "no temporary file is left behind";
-}
-
-// Lets writes to regular files fail past a size, as on a full disk, for root as well.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_previousHandler)(int) = nullptr;
-};
-
-TEST_F(ConfigFileTest, FailedSaveKeepsThePreviousFileByteForByte)
-{
-    const QByteArray previous(700, 'p');
-    writeBytes(QStringLiteral("keep.orv"), previous);
-    model.configChanged = true;
-
-    FileStatus status;
-    {
-        const FileSizeLimit fullDisk(100);
-        status = saveConfigFile(model, path(QStringLiteral("keep.orv")));
-    }
-    EXPECT_EQ(status, FileStatus::SaveError);
-    EXPECT_EQ(fileStatusText(status), QStringLiteral("Error saving file"));
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_EQ(readBytes(path(QStringLiteral("keep.orv"))), previous);
-}
-
-TEST_F(ConfigFileTest, SaveIntoAMissingOrReadOnlyFolderFails)
-{
-    EXPECT_EQ(saveConfigFile(model, path(QStringLiteral("no/such/folder/x"))),
-              FileStatus::SaveError);
-
-    if (::geteuid() == 0)
-        return; // root may write into read-only folders
-    QDir(dir.path()).mkdir(QStringLiteral("ro"));
-    writeBytes(QStringLiteral("ro/old"), QByteArray(3, 'o'));
-    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("ro"))).constData(), 0555), 0);
-    EXPECT_EQ(saveConfigFile(model, path(QStringLiteral("ro/old"))), FileStatus::SaveError);
-    EXPECT_EQ(readBytes(path(QStringLiteral("ro/old"))), QByteArray(3, 'o'));
-    ::chmod(QFile::encodeName(path(QStringLiteral("ro"))).constData(), 0755);
 }
 
 } // namespace
