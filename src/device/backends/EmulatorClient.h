@@ -2,16 +2,16 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDeadlineTimer>
 #include <QString>
-#include <memory>
 #include <optional>
-
-class QLocalSocket;
 
 namespace orvex {
 
 // A synchronous line client of the emulator: sends one request line and waits, bounded by a
 // time-out, for its reply line.  Works without an event loop; use it from one thread only.
+// It polls the device a hundred times a second, so it talks to a plain blocking Unix-domain
+// socket: an exchange costs one send, one poll and one read.
 class EmulatorClient
 {
 public:
@@ -30,6 +30,7 @@ public:
 
     // The reply line without its newline, or nothing (see lastFailure()).  A request that
     // fails drops the connection: a late reply must not be taken for the next request's.
+    // A line holding a line break would be two requests and is refused (ProtocolError).
     std::optional<QByteArray> roundTrip(QByteArrayView line);
 
     Failure lastFailure() const { return m_lastFailure; }
@@ -45,10 +46,16 @@ public:
 
 private:
     std::optional<QByteArray> fail(Failure failure);
+    bool connectSocket();
+    Failure sendAll(QByteArrayView data, const QDeadlineTimer &deadline);
+    Failure receiveMore(const QDeadlineTimer &deadline);
+    std::optional<QByteArray> takeReplyLine();
 
     QString m_socketPath;
     int m_timeoutMs;
-    std::unique_ptr<QLocalSocket> m_socket;
+    int m_fd = -1;
+    // Bytes received past the last reply line; they begin the next reply.
+    QByteArray m_received;
     Failure m_lastFailure = Failure::None;
     int m_connectionNumber = 0;
 };
