@@ -15,6 +15,10 @@ class Console
 public:
     Console(QIODevice &input, QIODevice &output, QIODevice &error, bool outputIsTerminal,
             bool errorIsTerminal);
+    virtual ~Console() = default; // standard() hands out a subclass that owns the streams
+
+    Console(const Console &) = delete;
+    Console &operator=(const Console &) = delete;
 
     // The process's own streams; terminal detection through isatty().
     static std::unique_ptr<Console> standard();
