@@ -88,8 +88,8 @@ const std::array<CommandSpec, 5> &commands()
 const CommandSpec *findCommand(const QString &name)
 {
     const auto &specs = commands();
-    const auto it = std::find_if(specs.begin(), specs.end(), [&name](const CommandSpec &spec) {
-        return name == QLatin1String(spec.name);
+    const auto it = std::find_if(specs.begin(), specs.end(), [&name](const CommandSpec &entry) {
+        return name == QLatin1String(entry.name);
     });
     return it == specs.end() ? nullptr : &*it;
 }
