@@ -60,6 +60,24 @@ private:
     MainWindow &m_window;
 };
 
+// Virtual devices need no device permissions: a program on --simulate or --emulator must not
+// offer to fix the access to a real device that it is not going to use.
+class VirtualDevicesPlatform : public PlatformServices
+{
+public:
+    explicit VirtualDevicesPlatform(PlatformServices &system)
+        : m_system(system)
+    {}
+
+    QString commandLine() const override { return m_system.commandLine(); }
+    bool callsForElevation() override { return false; }
+    bool elevate() override { return false; }
+    QString currentVolumeLabel() override { return m_system.currentVolumeLabel(); }
+
+private:
+    PlatformServices &m_system;
+};
+
 void describeProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("orvex-config"));
@@ -127,7 +145,10 @@ int runProgram(QApplication &app, const ProgramOptions &options)
 
     MessageBoxAccessPrompts accessPrompts(&window);
     LinuxPlatformServices platform(&accessPrompts);
-    Startup startup(platform, polling, files, window, window);
+    VirtualDevicesPlatform virtualPlatform(platform);
+    const bool virtualDevices = options.devices.simulate || options.devices.usesEmulator();
+    Startup startup(virtualDevices ? static_cast<PlatformServices &>(virtualPlatform) : platform,
+                    polling, files, window, window);
     switch (startup.run()) {
     case StartupOutcome::Relaunched:
         return EXIT_SUCCESS;
