@@ -81,6 +81,18 @@ QString progress(const QString &verb, const QString &configuration, const QStrin
     return verb + " configuration - " + configuration + "\r\n" + verb + " data - " + data;
 }
 
+// The progress of a transfer of one channel of two steps (four section bytes): the six channel
+// headers, then the section bytes.
+QStringList oneTwoStepChannelProgress(const QString &verb)
+{
+    QStringList texts;
+    for (const char *header : {"0%", "17%", "33%", "50%", "67%", "83%"})
+        texts << progress(verb, header, "0%");
+    for (const char *data : {"0%", "25%", "50%", "75%", "100%"})
+        texts << progress(verb, "100%", data);
+    return texts;
+}
+
 const QStringList kFailureEvents = {"show", "hide", "message"};
 const QStringList kSuccessEvents = {"show", "hide", "events", "message"};
 
@@ -153,16 +165,7 @@ TEST_F(TransferTest, ReadProgressCountsChannelsThenSectionBytes)
     device.device(0).memory = memory;
     transfer.readFromDevice(nullptr);
 
-    const QString verb = QStringLiteral("Reading");
-    const QStringList expected = {
-        progress(verb, "0%", "0%"),     progress(verb, "17%", "0%"),
-        progress(verb, "33%", "0%"),    progress(verb, "50%", "0%"),
-        progress(verb, "67%", "0%"),    progress(verb, "83%", "0%"),
-        progress(verb, "100%", "0%"),   progress(verb, "100%", "25%"),
-        progress(verb, "100%", "50%"),  progress(verb, "100%", "75%"),
-        progress(verb, "100%", "100%"),
-    };
-    EXPECT_EQ(transferView.statusTexts, expected);
+    EXPECT_EQ(transferView.statusTexts, oneTwoStepChannelProgress("Reading"));
 }
 
 TEST_F(TransferTest, BlankDeviceIsReadWithThirtySevenRequests)
@@ -290,16 +293,7 @@ TEST_F(TransferTest, WriteProgressCountsChannelsThenSectionBytes)
     model.channels[5].steps = 1;
     transfer.writeToDevice();
 
-    const QString verb = QStringLiteral("Writing");
-    const QStringList expected = {
-        progress(verb, "0%", "0%"),     progress(verb, "17%", "0%"),
-        progress(verb, "33%", "0%"),    progress(verb, "50%", "0%"),
-        progress(verb, "67%", "0%"),    progress(verb, "83%", "0%"),
-        progress(verb, "100%", "0%"),   progress(verb, "100%", "25%"),
-        progress(verb, "100%", "50%"),  progress(verb, "100%", "75%"),
-        progress(verb, "100%", "100%"),
-    };
-    EXPECT_EQ(transferView.statusTexts, expected);
+    EXPECT_EQ(transferView.statusTexts, oneTwoStepChannelProgress("Writing"));
     EXPECT_EQ(transfers().size(), 2u + 36u + 1u + 4u + 2u);
 }
 
