@@ -23,6 +23,8 @@ constexpr quint16 kUsbBus = 0x0003; // bus type of USB in a HID_ID
 const QString kRuleFileName = QStringLiteral("70-orvex.rules");
 const QString kSystemRulePath = QStringLiteral("/etc/udev/rules.d/70-orvex.rules");
 
+} // namespace
+
 // The folders udev reads its rules from; a rule installed in one of them needs no copying.
 const QStringList kUdevRuleFolders = {
     QStringLiteral("/etc/udev/rules.d/"),
@@ -30,6 +32,8 @@ const QStringList kUdevRuleFolders = {
     QStringLiteral("/usr/lib/udev/rules.d/"),
     QStringLiteral("/lib/udev/rules.d/"),
 };
+
+namespace {
 
 QString readSysfsValue(const QString &path)
 {
@@ -397,6 +401,28 @@ QString permissionProblemMessage(int deviceNumber)
     return permissionProblemMessage(deviceNumber, shippedUdevRulePath());
 }
 
+QString installedUdevRulePath(const QStringList &folders)
+{
+    for (const QString &folder : folders) {
+        const QString path = folder + kRuleFileName;
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return {};
+}
+
+QStringList udevRuleCommands(const QString &shippedRulePath)
+{
+    QStringList commands;
+    if (!udevReadsRuleAt(shippedRulePath)) {
+        commands << QStringLiteral("sudo install -m 0644 %1 %2")
+                        .arg(shellQuoted(shippedRulePath), kSystemRulePath);
+    }
+    commands << QStringLiteral("sudo udevadm control --reload-rules")
+             << QStringLiteral("sudo udevadm trigger");
+    return commands;
+}
+
 QString permissionProblemMessage(int deviceNumber, const QString &rule)
 {
     QStringList lines = {
@@ -413,13 +439,12 @@ QString permissionProblemMessage(int deviceNumber, const QString &rule)
               << QStringLiteral("it serves the user at this computer's own screen and keyboard.")
               << QStringLiteral("Apply it with these commands in a terminal:") << QString();
     } else {
-        lines
-            << QStringLiteral("Install and load it with these commands in a terminal:") << QString()
-            << QStringLiteral("sudo install -m 0644 %1 %2").arg(shellQuoted(rule), kSystemRulePath);
+        lines << QStringLiteral("Install and load it with these commands in a terminal:")
+              << QString();
     }
-    lines << QStringLiteral("sudo udevadm control --reload-rules")
-          << QStringLiteral("sudo udevadm trigger") << QString()
-          << QStringLiteral("Then unplug the ORVEX, plug it in again and restart the program.");
+    lines << udevRuleCommands(rule) << QString()
+          << QStringLiteral("Then unplug the ORVEX, plug it in again and restart the program.")
+          << QStringLiteral("\"orvexctl devices\" shows what this user may open of each device.");
     return lines.join(kLineBreak);
 }
 

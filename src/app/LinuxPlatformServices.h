@@ -131,6 +131,17 @@ private:
 // a program run from its build folder, the one in the source tree.
 QString shippedUdevRulePath();
 
+// The folders udev reads rules from, in the order it prefers them.
+extern const QStringList kUdevRuleFolders;
+
+// Where udev reads this program's rule from, when it is installed in one of `folders`; empty
+// otherwise.
+QString installedUdevRulePath(const QStringList &folders = kUdevRuleFolders);
+
+// The terminal commands that give the user at this computer access to the ORVEX: install the
+// rule at this path where udev does not read it already, then apply the rules.
+QStringList udevRuleCommands(const QString &shippedRulePath);
+
 // The permission-problem message with the commands for the rule file at this path (the
 // declaration without the path, in PlatformServices.h, uses shippedUdevRulePath()).
 QString permissionProblemMessage(int deviceNumber, const QString &shippedRulePath);

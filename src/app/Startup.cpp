@@ -2,8 +2,8 @@
 
 #include "app/PlatformServices.h"
 #include "config/FileCommands.h"
+#include "device/DeviceMessages.h"
 #include "device/DevicePolling.h"
-#include "device/backends/DeviceLock.h"
 
 namespace orvex {
 
@@ -71,9 +71,8 @@ bool Startup::devicePresent()
 
     m_view.processPendingEvents();
     if (busyDevice >= 0) {
-        const QString holder = lockHolderDescription(transport.access(), kProductIds[busyDevice]);
-        m_view.showMessage(
-            {deviceInUseText(busyDevice, holder), kShortTitle, MessageIcon::Exclamation});
+        const QString text = deviceUnavailableText(transport.access(), busyDevice, hid::kInUse);
+        m_view.showMessage({text, kShortTitle, MessageIcon::Exclamation});
     } else if (deniedDevice >= 0)
         m_view.showMessage(
             {permissionProblemMessage(deniedDevice), kShortTitle, MessageIcon::Exclamation});

@@ -6,14 +6,16 @@
 #include "ctl/ConfigJson.h"
 #include "ctl/ConfigTable.h"
 #include "ctl/Console.h"
+#include "ctl/DeviceReport.h"
 #include "ctl/DeviceSession.h"
 #include "ctl/InterruptNotifier.h"
 #include "ctl/LiveMonitor.h"
 #include "ctl/TerminalTransferView.h"
 #include "device/ConfigTransfer.h"
 #include "device/DeviceAccess.h"
+#include "device/DeviceMessages.h"
+#include "device/DeviceSurvey.h"
 #include "device/backends/DeviceAccessFactory.h"
-#include "device/backends/DeviceLock.h"
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
@@ -27,7 +29,7 @@
 
 namespace orvex::ctl {
 
-enum class Command { Show, Compose, Read, Write, Monitor };
+enum class Command { Show, Compose, Read, Write, Monitor, Devices };
 
 // What the command line of one command looks like.
 struct CommandSpec
@@ -46,9 +48,9 @@ const QString kDeviceOption = QStringLiteral("device");
 const QString kJsonOption = QStringLiteral("json");
 const QString kPollsOption = QStringLiteral("polls");
 
-const std::array<CommandSpec, 5> &commands()
+const std::array<CommandSpec, 6> &commands()
 {
-    static const std::array<CommandSpec, 5> specs = {{
+    static const std::array<CommandSpec, 6> specs = {{
         {Command::Show,
          "show",
          "FILE [--json]",
@@ -79,6 +81,13 @@ const std::array<CommandSpec, 5> &commands()
          "[--device 1|2] [--polls N] [--json]",
          "Show the six live inputs and their directions (^ rising, v falling), polled every "
          "10 ms, until Ctrl+C or N polls.",
+         {},
+         true},
+        {Command::Devices,
+         "devices",
+         "[--json]",
+         "Say for Device 1 and Device 2 whether it is plugged in, which HID interface is used "
+         "and whether this user may use it.",
          {},
          true},
     }};
@@ -116,11 +125,15 @@ void addOptions(QCommandLineParser &parser, const CommandSpec &command)
                                         : QStringLiteral("Configuration file (512 bytes).");
         parser.addPositionalArgument(argument, description);
     }
-    if (command.command == Command::Show || command.command == Command::Monitor)
+    if (command.command == Command::Show || command.command == Command::Monitor ||
+        command.command == Command::Devices)
         parser.addOption({kJsonOption, QStringLiteral("Print JSON instead of text.")});
     if (command.usesDevice) {
-        parser.addOption({kDeviceOption, QStringLiteral("The device to use: 1 (default) or 2."),
-                          QStringLiteral("1|2"), QStringLiteral("1")});
+        // `devices` looks at both devices.
+        if (command.command != Command::Devices) {
+            parser.addOption({kDeviceOption, QStringLiteral("The device to use: 1 (default) or 2."),
+                              QStringLiteral("1|2"), QStringLiteral("1")});
+        }
         addDeviceOptions(parser);
     }
     if (command.command == Command::Monitor) {
@@ -184,12 +197,11 @@ TransferResult runTransfer(DeviceAccess &access, ConfigModel &model, int deviceN
 }
 
 // Why a device cannot be used: another program holds it, or it is not there.
-QString unavailableText(DeviceAccess &access, int deviceNumber)
+QString unavailableText(const DeviceAccess &access, int deviceNumber)
 {
-    const QString holder = lockHolderDescription(access, kProductIds[deviceNumber]);
-    if (!holder.isEmpty())
-        return deviceInUseText(deviceNumber, holder);
-    return QStringLiteral("The ORVEX (%1) was not found").arg(deviceNumber + 1);
+    const QString holder = access.holderOf(kProductIds[deviceNumber]);
+    return holder.isEmpty() ? deviceNotFoundText(deviceNumber)
+                            : deviceInUseText(deviceNumber, holder);
 }
 
 } // namespace
@@ -314,6 +326,8 @@ int OrvexCtl::runCommand(const CommandSpec &command, const QStringList &argument
         return write(parser, positional);
     case Command::Monitor:
         return monitor(parser);
+    case Command::Devices:
+        return devices(parser);
     }
     return kExitUsage;
 }
@@ -459,6 +473,21 @@ int OrvexCtl::write(const QCommandLineParser &parser, const QStringList &files)
     else if (result != TransferResult::Success)
         m_console.errorLine(outcomeText(result));
     return result == TransferResult::Success ? kExitSuccess : kExitFailure;
+}
+
+int OrvexCtl::devices(const QCommandLineParser &parser)
+{
+    std::unique_ptr<DeviceAccess> ownAccess;
+    DeviceAccess &access = deviceAccess(ownAccess);
+    const bool virtualDevices = m_deviceOptions.simulate || m_deviceOptions.usesEmulator();
+    const DeviceReport report(surveyDevices(access), virtualDevices
+                                                         ? UdevRuleStatus{false, {}, {}}
+                                                         : UdevRuleStatus::ofThisSystem());
+    if (parser.isSet(kJsonOption))
+        m_console.out() << QString::fromUtf8(report.json()) << Qt::flush;
+    else
+        m_console.out() << report.text() << Qt::flush;
+    return report.anyUsable() ? kExitSuccess : kExitFailure;
 }
 
 int OrvexCtl::monitor(const QCommandLineParser &parser)

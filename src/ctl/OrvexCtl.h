@@ -49,6 +49,7 @@ private:
     int read(const QCommandLineParser &parser, const QStringList &files);
     int write(const QCommandLineParser &parser, const QStringList &files);
     int monitor(const QCommandLineParser &parser);
+    int devices(const QCommandLineParser &parser);
 
     // The override, or the layer the device options choose (then kept in `owned`).
     DeviceAccess &deviceAccess(std::unique_ptr<DeviceAccess> &owned);

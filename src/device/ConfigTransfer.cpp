@@ -4,9 +4,9 @@
 #include "config/ConfigImage.h"
 #include "config/ConfigModel.h"
 #include "config/FileCommands.h"
+#include "device/DeviceMessages.h"
 #include "device/DevicePolling.h"
 #include "device/DeviceTransport.h"
-#include "device/backends/DeviceLock.h"
 
 #include <utility>
 
@@ -40,11 +40,6 @@ UserMessage errorMessage(const QString &text)
 UserMessage successMessage(const QString &text)
 {
     return {text, kShortTitle, MessageIcon::None};
-}
-
-QString notFoundText(int deviceNumber)
-{
-    return QStringLiteral("The ORVEX (%1) was not found").arg(deviceLabel(deviceNumber));
 }
 
 // The two progress lines of one transfer direction ("Reading" or "Writing"): the first counts
@@ -158,12 +153,8 @@ public:
     // rather than calling a plugged-in device missing.
     TransferResult notFound()
     {
-        if (m_openStatus == hid::kInUse) {
-            const QString holder =
-                lockHolderDescription(m_transport.access(), kProductIds[m_deviceNumber]);
-            return fail(TransferResult::NotFound, deviceInUseText(m_deviceNumber, holder));
-        }
-        return fail(TransferResult::NotFound, notFoundText(m_deviceNumber));
+        return fail(TransferResult::NotFound,
+                    deviceUnavailableText(m_transport.access(), m_deviceNumber, m_openStatus));
     }
 
 private:
@@ -177,7 +168,8 @@ private:
 };
 
 // Reads the configured part of the device memory into an image: the six headers, the power-on
-// delay, then each channel's section pairs.  Failures show up in the transport's deviceError.
+// delay, then each channel's section pairs.  The first failed exchange stops the read: with the
+// device gone, every further one would only wait for its time-out.
 class ImageReader
 {
 public:
@@ -191,17 +183,16 @@ public:
     {
         for (int channel = 0; channel < kChannelCount; ++channel) {
             m_session.setStatus(m_session.progress().header(channel));
-            for (int index = 0; index < image::kHeaderSize; ++index)
-                readInto(headerAddress(channel, index));
+            for (int index = 0; index < image::kHeaderSize; ++index) {
+                if (!readInto(headerAddress(channel, index)))
+                    return false;
+            }
             m_total += sectionPairBytes(m_image, channel);
-            if (m_session.readFailed())
-                return false;
         }
         return true;
     }
 
-    // A failure here is caught with the first channel's sections, as the next check comes then.
-    void readPowerOnDelay() { readInto(image::kPowerOnDelayAddress); }
+    bool readPowerOnDelay() { return readInto(image::kPowerOnDelayAddress); }
 
     bool readSections()
     {
@@ -211,17 +202,20 @@ public:
             for (int offset = 0; offset < sectionPairBytes(m_image, channel); ++offset) {
                 m_session.setStatus(m_session.progress().data(done, m_total));
                 ++done;
-                readInto(start + offset);
+                if (!readInto(start + offset))
+                    return false;
             }
-            if (m_session.readFailed())
-                return false;
         }
         m_session.setStatus(m_session.progress().finished());
         return true;
     }
 
 private:
-    void readInto(int address) { m_image[address] = m_session.readByte(address); }
+    bool readInto(int address)
+    {
+        m_image[address] = m_session.readByte(address);
+        return !m_session.readFailed();
+    }
 
     TransferSession &m_session;
     ConfigImage m_image{};
@@ -344,10 +338,7 @@ TransferResult ConfigTransfer::readConfiguration()
     const QString readError = QStringLiteral("Error while reading from the ORVEX (%1)")
                                   .arg(deviceLabel(session.deviceNumber()));
     ImageReader reader(session);
-    if (!reader.readHeaders())
-        return session.fail(TransferResult::ReadError, readError);
-    reader.readPowerOnDelay();
-    if (!reader.readSections())
+    if (!reader.readHeaders() || !reader.readPowerOnDelay() || !reader.readSections())
         return session.fail(TransferResult::ReadError, readError);
 
     session.closeHandle();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QString>
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace orvex {
 
@@ -28,6 +31,25 @@ constexpr HidStatus kBadHandle = 6;    // the handle is not open
 constexpr HidStatus kBadArgument = 7;  // wrong report lengths, unknown identifier text
 } // namespace hid
 
+// One HID interface of a device as a device access layer sees it, for diagnostics.
+struct HidInterfaceInfo
+{
+    std::string node;            // "/dev/hidraw3", or what stands for it on virtual devices
+    std::uint16_t usagePage = 0; // of its first top-level collection
+    int reportId = 0;            // the report the lengths are of: ours (1) when declared
+    int inputLength = 0;         // bytes, the report ID included; 0 when unknown
+    int outputLength = 0;
+    bool chosen = false; // the interface an open of the device uses
+
+    bool operator==(const HidInterfaceInfo &) const = default;
+};
+
+// The single interface of a device that speaks nothing but our reports (virtual devices).
+inline HidInterfaceInfo soleVendorInterface(std::string node)
+{
+    return {std::move(node), 0xFF00, 1, kReportLength, kReportLength, true};
+}
+
 // The device access library: four operations on USB HID devices that exchange 6-byte reports.
 // Backends: real devices through hidapi, the in-process virtual device, and the emulator client.
 class DeviceAccess
@@ -49,6 +71,20 @@ public:
     // Restarts the device named by its hardware-identifier text ("vid_04b4&pid_6148"),
     // given as a zero-terminated 8-bit string.
     virtual HidStatus RestartHidDevice(const char *hardwareId) = 0;
+
+    // Beyond the library: what a user needs to know when a device cannot be used.
+
+    // The HID interfaces of the product that this layer sees, the one an open uses marked;
+    // empty when none is plugged in or the layer cannot tell.
+    virtual std::vector<HidInterfaceInfo> interfaces(std::uint16_t productId) = 0;
+
+    // Who holds the device when another program has it, "orvex-config (PID 1234)"; empty when
+    // nobody else does or this layer cannot tell.
+    virtual QString holderOf(std::uint16_t productId) const
+    {
+        (void)productId;
+        return {};
+    }
 };
 
 } // namespace orvex

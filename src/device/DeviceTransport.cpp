@@ -90,16 +90,19 @@ std::uint8_t DeviceTransport::readDeviceByte(HidHandle &handle, int address)
     return reply[kReplyValueByte];
 }
 
+// A failed first request is a lost device as much as a failed second one: the values it would
+// have brought are not there.  After a successful first one, a single buffer serves both, so a
+// failed second request leaves what the first one stored.
 HidStatus DeviceTransport::readLiveValues(HidHandle &handle, LiveValues &values)
 {
-    // One buffer for both requests: a failed second request leaves whatever the first one
-    // stored, and only the second status decides whether the device is still there.
     HidReport reply{};
-    readDeviceReport(handle, address::kLiveValuesLow, reply);
+    const HidStatus first = readDeviceReport(handle, address::kLiveValuesLow, reply);
+    if (first != hid::kSuccess)
+        return first;
     copyLiveValues(reply, values, 0);
-    const HidStatus status = readDeviceReport(handle, address::kLiveValuesHigh, reply);
+    const HidStatus second = readDeviceReport(handle, address::kLiveValuesHigh, reply);
     copyLiveValues(reply, values, kLiveValuesPerReply);
-    return status;
+    return second;
 }
 
 } // namespace orvex

@@ -50,7 +50,7 @@ public:
     // Byte 4 of the reply; a failed exchange sets the sticky deviceError.
     std::uint8_t readDeviceByte(HidHandle &handle, int address);
 
-    // Both live-value requests; the status is that of the second one.
+    // Both live-value requests; a failure of the first one ends the read with its status.
     HidStatus readLiveValues(HidHandle &handle, LiveValues &values);
 
     // Sticky failure flag of readDeviceByte(); only the configuration read clears it.

@@ -1,6 +1,8 @@
 #include "FakeSystemTree.h"
 #include "app/LinuxPlatformServices.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace orvex {
@@ -199,6 +201,9 @@ TEST(PermissionProblemMessageTest, NamesTheDeviceTheCauseAndTheCommands)
                                               "/etc/udev/rules.d/70-orvex.rules")
                                    .arg(shippedUdevRulePath())));
     EXPECT_TRUE(QFileInfo::exists(shippedUdevRulePath()));
+    // The diagnosis a user can run next.
+    EXPECT_EQ(lines.back(),
+              QStringLiteral("\"orvexctl devices\" shows what this user may open of each device."));
 
     const QString second = permissionProblemMessage(1);
     EXPECT_TRUE(second.contains(QStringLiteral("Device 2")));
@@ -223,6 +228,17 @@ TEST(PermissionProblemMessageTest, CommandsFitWhereTheRuleIsInstalled)
                                               "'/home/anna/my tools/it'\\''s/70-orvex.rules' "
                                               "/etc/udev/rules.d/70-orvex.rules")));
     EXPECT_TRUE(local.contains(QStringLiteral("sudo udevadm trigger")));
+}
+
+TEST(UdevRuleLookupTest, FindsTheRuleInTheFirstFolderThatHasIt)
+{
+    QTemporaryDir root;
+    const QStringList folders = {root.filePath("etc/"), root.filePath("usr/")};
+    EXPECT_EQ(installedUdevRulePath(folders), QString());
+    ASSERT_TRUE(QDir(root.path()).mkpath("usr"));
+    QFile rule(root.filePath("usr/70-orvex.rules"));
+    ASSERT_TRUE(rule.open(QIODevice::WriteOnly));
+    EXPECT_EQ(installedUdevRulePath(folders), root.filePath("usr/70-orvex.rules"));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "device/backends/DeviceLock.h"
 
+#include "device/DeviceMessages.h"
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QFileInfo>
@@ -67,7 +68,7 @@ TEST_F(DeviceLockTest, AnotherProgramsLockFailsTheOpenWithoutTouchingTheDevice)
     EXPECT_EQ(access.OpenHidDevice(kDevice1, 6, 6, handle), hid::kInUse);
     EXPECT_EQ(handle, kClosedHandle);
     EXPECT_TRUE(devices->log().empty());
-    EXPECT_EQ(access.lockHolderDescription(kDevice1), ourDescription());
+    EXPECT_EQ(access.holderOf(kDevice1), ourDescription());
     EXPECT_EQ(ours.holdCount(kDevice1), 0);
 
     // The other device is not theirs.
@@ -182,7 +183,7 @@ TEST(DeviceLockProcesses, AChildHolderIsNamedAndItsExitReleasesTheLock)
     HidHandle handle = kClosedHandle;
     EXPECT_EQ(access.OpenHidDevice(kDevice1, 6, 6, handle), hid::kInUse);
     EXPECT_TRUE(devices->log().empty());
-    EXPECT_EQ(access.lockHolderDescription(kDevice1),
+    EXPECT_EQ(access.holderOf(kDevice1),
               QStringLiteral("%1 (PID %2)")
                   .arg(QString::fromLocal8Bit(program_invocation_short_name))
                   .arg(child));
@@ -236,8 +237,10 @@ TEST(DeviceLockFolders, HolderOfAnyLayerIsFoundThroughTheInterface)
     LockingDeviceAccess locking(std::make_unique<VirtualDeviceAccess>(), ours);
     VirtualDeviceAccess plain;
     ASSERT_EQ(theirs.acquire(kProductIds[0]), LockResult::Acquired);
-    EXPECT_FALSE(lockHolderDescription(locking, kProductIds[0]).isEmpty());
-    EXPECT_TRUE(lockHolderDescription(plain, kProductIds[0]).isEmpty());
+    const DeviceAccess &lockingLayer = locking;
+    const DeviceAccess &plainLayer = plain;
+    EXPECT_FALSE(lockingLayer.holderOf(kProductIds[0]).isEmpty());
+    EXPECT_TRUE(plainLayer.holderOf(kProductIds[0]).isEmpty());
 }
 
 } // namespace

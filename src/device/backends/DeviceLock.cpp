@@ -274,7 +274,12 @@ HidStatus LockingDeviceAccess::RestartHidDevice(const char *hardwareId)
     return status;
 }
 
-QString LockingDeviceAccess::lockHolderDescription(std::uint16_t productId) const
+std::vector<HidInterfaceInfo> LockingDeviceAccess::interfaces(std::uint16_t productId)
+{
+    return m_inner->interfaces(productId);
+}
+
+QString LockingDeviceAccess::holderOf(std::uint16_t productId) const
 {
     return m_locks.holderDescription(productId);
 }
@@ -285,19 +290,6 @@ QString emulatorLockFolder(const QString &socketPath)
     const QByteArray digest = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex();
     return defaultDeviceLockFolder() + QStringLiteral("/emulator-") +
            QString::fromLatin1(digest.left(16));
-}
-
-QString lockHolderDescription(DeviceAccess &access, std::uint16_t productId)
-{
-    const auto *locking = dynamic_cast<const LockingDeviceAccess *>(&access);
-    return locking != nullptr ? locking->lockHolderDescription(productId) : QString();
-}
-
-QString deviceInUseText(int deviceNumber, const QString &holder)
-{
-    const QString text =
-        QStringLiteral("The ORVEX (%1) is in use by another program").arg(deviceNumber + 1);
-    return holder.isEmpty() ? text : text + QStringLiteral(": ") + holder;
 }
 
 } // namespace orvex

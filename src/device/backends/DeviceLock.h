@@ -107,8 +107,10 @@ public:
     // device another program is using: that program's transfer would break off.
     HidStatus RestartHidDevice(const char *hardwareId) override;
 
+    std::vector<HidInterfaceInfo> interfaces(std::uint16_t productId) override;
+
     // "orvex-config (PID 1234)" when another program holds the device, else an empty string.
-    QString lockHolderDescription(std::uint16_t productId) const;
+    QString holderOf(std::uint16_t productId) const override;
 
     DeviceAccess &inner() { return *m_inner; }
 
@@ -121,13 +123,5 @@ private:
 // The lock folder of the virtual devices of one emulator: the emulator's devices are its own,
 // so programs on different emulators (parallel tests) never exclude each other.
 QString emulatorLockFolder(const QString &socketPath);
-
-// Who holds the device when `access` is a locking layer and another program has the device;
-// otherwise an empty string.
-QString lockHolderDescription(DeviceAccess &access, std::uint16_t productId);
-
-// The text of a device that another program holds: "The ORVEX (1) is in use by another
-// program: orvex-config (PID 1234)", or without the holder when it is not known.
-QString deviceInUseText(int deviceNumber, const QString &holder);
 
 } // namespace orvex

@@ -139,4 +139,10 @@ HidStatus EmulatorDeviceAccess::RestartHidDevice(const char *hardwareId)
     return reply.kind == EmulatorReply::Kind::Ok ? hid::kSuccess : reply.status;
 }
 
+std::vector<HidInterfaceInfo> EmulatorDeviceAccess::interfaces(std::uint16_t productId)
+{
+    (void)productId;
+    return {soleVendorInterface("emulator at " + m_client.socketPath().toStdString())};
+}
+
 } // namespace orvex

@@ -35,6 +35,9 @@ public:
                              HidReport &reply) override;
     HidStatus RestartHidDevice(const char *hardwareId) override;
 
+    // One interface per device, standing for the emulator's socket.
+    std::vector<HidInterfaceInfo> interfaces(std::uint16_t productId) override;
+
     QString socketPath() const { return m_client.socketPath(); }
 
 private:

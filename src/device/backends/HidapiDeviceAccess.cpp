@@ -1,116 +1,158 @@
 #include "device/backends/HidapiDeviceAccess.h"
 
+#include "device/DeviceTransport.h"
 #include "device/backends/HardwareId.h"
-#include "device/backends/HidapiSupport.h"
+#include "device/backends/HidReportDescriptor.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <hidapi.h>
-#include <libusb.h>
-#include <memory>
-#include <string>
-#include <unistd.h>
+#include <tuple>
 
 namespace orvex {
 
 namespace {
 
-// The device node of the first HID interface with this vendor and product; empty when none.
-std::string findDevicePath(std::uint16_t productId)
-{
-    hid_device_info *found = hid_enumerate(kVendorId, productId);
-    std::string path = found && found->path ? found->path : "";
-    hid_free_enumeration(found);
-    return path;
-}
+// Larger than any report of ours, so that a longer report never passes for a reply by being cut
+// to its length.
+constexpr std::size_t kReadBufferSize = 64;
 
-HidStatus libusbStatus(int result)
+HidStatus openFailureStatus(int error)
 {
-    switch (result) {
-    case LIBUSB_SUCCESS:
-    case LIBUSB_ERROR_NOT_FOUND: // the device re-enumerated: that is the restart we asked for
-        return hid::kSuccess;
-    case LIBUSB_ERROR_ACCESS:
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
         return hid::kAccessDenied;
-    case LIBUSB_ERROR_NO_DEVICE:
-        return hid::kNotPresent;
-    case LIBUSB_ERROR_BUSY:
+    case EBUSY:
         return hid::kInUse;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return hid::kNotPresent;
     default:
         return hid::kIoError;
     }
 }
 
-struct LibusbContextDeleter
+// A reply is an input report with our report ID and exactly the interface's reply length: the
+// keyboard's 8-byte reports also start with 1 whenever Ctrl is held.
+bool isReply(std::span<const std::uint8_t> received, int replyLength)
 {
-    void operator()(libusb_context *context) const { libusb_exit(context); }
+    return received.size() == static_cast<std::size_t>(replyLength) &&
+           received.size() >= static_cast<std::size_t>(kReportLength) &&
+           received.front() == command::kReportId;
+}
+
+// One interface with what its report descriptor says, when it could be read.
+struct Candidate
+{
+    HidInterface interface;
+    std::optional<HidReportLayout> layout;
 };
 
-HidStatus resetUsbDevice(UsbId id)
+// The interfaces in an order that does not depend on the order the kernel happened to number
+// the nodes in: by USB device, then by interface.
+std::vector<Candidate> candidates(HidPlatform &platform, std::uint16_t productId)
 {
-    libusb_context *rawContext = nullptr;
-    if (libusb_init(&rawContext) != LIBUSB_SUCCESS)
-        return hid::kIoError;
-    const std::unique_ptr<libusb_context, LibusbContextDeleter> context(rawContext);
-
-    libusb_device_handle *handle =
-        libusb_open_device_with_vid_pid(context.get(), id.vendorId, id.productId);
-    if (!handle) {
-        // libusb does not say why; tell a missing device from one we may not open.
-        libusb_device **list = nullptr;
-        const ssize_t count = libusb_get_device_list(context.get(), &list);
-        bool present = false;
-        for (ssize_t i = 0; i < count && !present; ++i) {
-            libusb_device_descriptor descriptor{};
-            present = libusb_get_device_descriptor(list[i], &descriptor) == LIBUSB_SUCCESS &&
-                      descriptor.idVendor == id.vendorId && descriptor.idProduct == id.productId;
-        }
-        if (count >= 0)
-            libusb_free_device_list(list, 1);
-        return present ? hid::kAccessDenied : hid::kNotPresent;
+    std::vector<Candidate> list;
+    for (HidInterface &interface : platform.enumerate(kVendorId, productId)) {
+        std::optional<HidReportLayout> layout;
+        if (const auto descriptor = platform.reportDescriptor(interface.path))
+            layout = parseReportDescriptor(*descriptor);
+        list.push_back({std::move(interface), std::move(layout)});
     }
-    const int result = libusb_reset_device(handle);
-    libusb_close(handle);
-    return libusbStatus(result);
+    std::ranges::sort(list, [](const Candidate &a, const Candidate &b) {
+        return std::tie(a.interface.physicalDevice, a.interface.interfaceNumber, a.interface.path) <
+               std::tie(b.interface.physicalDevice, b.interface.interfaceNumber, b.interface.path);
+    });
+    return list;
+}
+
+std::uint16_t usagePageOf(const Candidate &candidate)
+{
+    if (candidate.layout && candidate.layout->usagePage != 0)
+        return candidate.layout->usagePage;
+    return candidate.interface.usagePage;
+}
+
+bool declaresOurReport(const Candidate &candidate, int requestLength, int replyLength)
+{
+    if (!candidate.layout)
+        return false;
+    const HidReportLayout::Lengths lengths = candidate.layout->lengthsOf(command::kReportId);
+    return lengths.output == requestLength && lengths.input == replyLength;
+}
+
+// The interface that declares our report; else the first with a vendor-defined usage page
+// (0xFF00 to 0xFFFF); else the first of all.
+std::optional<std::size_t> chooseInterface(const std::vector<Candidate> &list, int requestLength,
+                                           int replyLength)
+{
+    if (list.empty())
+        return std::nullopt;
+    const auto index = [&list](auto found) {
+        return static_cast<std::size_t>(found - list.begin());
+    };
+    const auto exact = std::ranges::find_if(list, [&](const Candidate &candidate) {
+        return declaresOurReport(candidate, requestLength, replyLength);
+    });
+    if (exact != list.end())
+        return index(exact);
+    const auto vendor = std::ranges::find_if(
+        list, [](const Candidate &candidate) { return usagePageOf(candidate) >= 0xFF00; });
+    return vendor != list.end() ? index(vendor) : 0;
+}
+
+// The lengths to show for an interface: those of our report ID when it declares it, else those
+// of its first report.
+HidInterfaceInfo describe(const Candidate &candidate)
+{
+    HidInterfaceInfo info;
+    info.node = candidate.interface.path;
+    info.usagePage = usagePageOf(candidate);
+    if (candidate.layout && !candidate.layout->reports.empty()) {
+        const auto &reports = candidate.layout->reports;
+        const auto ours = reports.find(command::kReportId);
+        const auto &[reportId, lengths] = ours != reports.end() ? *ours : *reports.begin();
+        info.reportId = reportId;
+        info.inputLength = lengths.input;
+        info.outputLength = lengths.output;
+    }
+    return info;
 }
 
 } // namespace
 
-HidapiDeviceAccess::HidapiDeviceAccess()
-    : m_initialised(hid_init() == 0)
+HidapiDeviceAccess::HidapiDeviceAccess(std::unique_ptr<HidPlatform> platform)
+    : m_platform(std::move(platform))
 {}
 
-HidapiDeviceAccess::~HidapiDeviceAccess()
-{
-    for (auto &[handle, device] : m_devices)
-        hid_close(device);
-    if (m_initialised)
-        hid_exit();
-}
+HidapiDeviceAccess::~HidapiDeviceAccess() = default;
 
 HidStatus HidapiDeviceAccess::OpenHidDevice(std::uint16_t productId, int requestLength,
                                             int replyLength, HidHandle &handle)
 {
     if (requestLength != kReportLength || replyLength != kReportLength)
         return hid::kBadArgument;
-    if (!m_initialised)
-        return hid::kIoError;
 
-    const std::string path = findDevicePath(productId);
-    if (path.empty())
+    const std::vector<Candidate> list = candidates(*m_platform, productId);
+    const std::optional<std::size_t> chosen = chooseInterface(list, requestLength, replyLength);
+    if (!chosen)
         return hid::kNotPresent;
+    const Candidate &candidate = list[*chosen];
 
-    errno = 0;
-    hid_device *device = hid_open_path(path.c_str());
-    if (!device) {
-        const int openErrno = errno;
-        const int accessErrno = ::access(path.c_str(), R_OK | W_OK) == 0 ? 0 : errno;
-        return hidapi::openFailureStatus(accessErrno, openErrno);
-    }
+    HidPlatform::OpenResult opened = m_platform->open(candidate.interface.path);
+    if (!opened.connection)
+        return openFailureStatus(opened.error);
+
+    // An interface whose descriptor says nothing of our report is taken at our word.
+    const int declared =
+        candidate.layout ? candidate.layout->lengthsOf(command::kReportId).input : 0;
     handle = m_nextHandle++;
-    m_devices.emplace(handle, device);
+    m_devices.emplace(
+        handle, OpenDevice{std::move(opened.connection), declared > 0 ? declared : replyLength});
     return hid::kSuccess;
 }
 
@@ -120,7 +162,6 @@ HidStatus HidapiDeviceAccess::CloseHidDevice(HidHandle &handle)
     handle = kClosedHandle;
     if (found == m_devices.end())
         return hid::kBadHandle;
-    hid_close(found->second);
     m_devices.erase(found);
     return hid::kSuccess;
 }
@@ -131,44 +172,45 @@ HidStatus HidapiDeviceAccess::WriteHidDevice(HidHandle &handle, const HidReport 
     const auto found = m_devices.find(handle);
     if (found == m_devices.end())
         return hid::kBadHandle;
-    hid_device *device = found->second;
+    OpenDevice &device = found->second;
 
-    drainInput(device);
-    const HidStatus written =
-        hidapi::writeResultStatus(hid_write(device, request.data(), request.size()));
-    if (written != hid::kSuccess)
-        return written;
+    drainStaleReports(*device.connection);
+    if (device.connection->write(request) != kReportLength)
+        return hid::kIoError;
     return awaitReply(device, reply);
 }
 
-// Input reports that arrived since the last exchange would otherwise be taken for its reply.
-void HidapiDeviceAccess::drainInput(hid_device *device)
+// Replies that came too late for an earlier exchange would otherwise be taken for this one's.
+void HidapiDeviceAccess::drainStaleReports(HidConnection &connection)
 {
-    std::array<unsigned char, 64> buffer{};
-    for (int i = 0; i < hidapi::kMaxDrainedReports; ++i) {
-        if (hid_read_timeout(device, buffer.data(), buffer.size(), 0) <= 0)
+    std::array<std::uint8_t, kReadBufferSize> buffer{};
+    for (int i = 0; i < kMaxDrainedReports; ++i) {
+        if (connection.read(buffer, 0) <= 0)
             return;
     }
 }
 
-// Waits for our reply until the time-out, skipping reports with other IDs.
-HidStatus HidapiDeviceAccess::awaitReply(hid_device *device, HidReport &reply)
+HidStatus HidapiDeviceAccess::awaitReply(OpenDevice &device, HidReport &reply)
 {
-    const QDeadlineTimer deadline(hidapi::kReplyTimeoutMs);
-    std::array<unsigned char, 64> buffer{};
-    while (true) {
-        const int remaining = static_cast<int>(deadline.remainingTime());
-        const int received = hid_read_timeout(device, buffer.data(), buffer.size(), remaining);
-        const HidStatus status = hidapi::readResultStatus(received);
-        if (status != hid::kSuccess)
-            return status;
-        const std::span<const std::uint8_t> bytes(buffer.data(),
-                                                  static_cast<std::size_t>(received));
-        if (hidapi::isOwnReport(bytes))
-            return hidapi::frameReply(bytes, reply) ? hid::kSuccess : hid::kIoError;
-        if (deadline.hasExpired())
+    const QDeadlineTimer deadline(kReplyTimeoutMs);
+    std::array<std::uint8_t, kReadBufferSize> buffer{};
+    for (int skipped = 0; skipped <= kMaxSkippedReports; ++skipped) {
+        const int received =
+            device.connection->read(buffer, static_cast<int>(deadline.remainingTime()));
+        if (received < 0)
+            return hid::kIoError;
+        if (received == 0)
             return hid::kTimeout;
+        const std::span<const std::uint8_t> report(buffer.data(),
+                                                   static_cast<std::size_t>(received));
+        if (isReply(report, device.replyLength)) {
+            std::copy_n(report.begin(), kReportLength, reply.begin());
+            return hid::kSuccess;
+        }
+        if (deadline.hasExpired())
+            break;
     }
+    return hid::kTimeout;
 }
 
 HidStatus HidapiDeviceAccess::RestartHidDevice(const char *hardwareId)
@@ -176,7 +218,18 @@ HidStatus HidapiDeviceAccess::RestartHidDevice(const char *hardwareId)
     const std::optional<UsbId> id = hardwareId ? parseHardwareId(hardwareId) : std::nullopt;
     if (!id)
         return hid::kBadArgument;
-    return resetUsbDevice(*id);
+    return m_platform->resetUsbDevice(*id);
+}
+
+std::vector<HidInterfaceInfo> HidapiDeviceAccess::interfaces(std::uint16_t productId)
+{
+    const std::vector<Candidate> list = candidates(*m_platform, productId);
+    std::vector<HidInterfaceInfo> infos;
+    for (const Candidate &candidate : list)
+        infos.push_back(describe(candidate));
+    if (const auto chosen = chooseInterface(list, kReportLength, kReportLength))
+        infos[*chosen].chosen = true;
+    return infos;
 }
 
 } // namespace orvex

@@ -1,21 +1,35 @@
 #pragma once
 
 #include "device/DeviceAccess.h"
+#include "device/backends/HidPlatform.h"
 
-#include <atomic>
 #include <map>
-
-struct hid_device_;
+#include <memory>
 
 namespace orvex {
 
-// Real devices through hidapi's hidraw backend.  Exchanges are bounded by a time-out, so an
-// unplugged or silent device fails the exchange instead of blocking the window thread; restarts
-// reset the USB device through libusb.
+// Real devices through hidapi's hidraw backend.
+//
+// The ORVEX is a composite device: it types (a keyboard interface), moves axes (a joystick
+// interface) and talks to this program through a vendor interface, each its own hidraw node.
+// An open takes the interface whose report descriptor declares report ID 1 with the requested
+// output and input lengths; failing that, one with a vendor-defined usage page; failing that,
+// the first.  Exchanges are bounded by a short time-out, so a silent device costs the window
+// thread little, and restarts reset the USB device through libusb.
 class HidapiDeviceAccess : public DeviceAccess
 {
 public:
-    HidapiDeviceAccess();
+    // How long an exchange waits for its reply.  A full-speed HID round trip takes a few
+    // milliseconds; the README explains the figure.
+    static constexpr int kReplyTimeoutMs = 50;
+
+    // At most this many stale input reports are drained before a request, and at most this
+    // many foreign ones are passed over while waiting for a reply: a device that floods the
+    // host must not hold the caller.
+    static constexpr int kMaxDrainedReports = 64;
+    static constexpr int kMaxSkippedReports = 64;
+
+    explicit HidapiDeviceAccess(std::unique_ptr<HidPlatform> platform = createSystemHidPlatform());
     ~HidapiDeviceAccess() override;
 
     HidapiDeviceAccess(const HidapiDeviceAccess &) = delete;
@@ -28,14 +42,20 @@ public:
                              HidReport &reply) override;
     HidStatus RestartHidDevice(const char *hardwareId) override;
 
+    std::vector<HidInterfaceInfo> interfaces(std::uint16_t productId) override;
+
 private:
-    void drainInput(hid_device_ *device);
-    HidStatus awaitReply(hid_device_ *device, HidReport &reply);
+    struct OpenDevice
+    {
+        std::unique_ptr<HidConnection> connection;
+        int replyLength; // the length of a reply report on this interface, ID byte included
+    };
 
-    static std::atomic<int> s_instances;
+    void drainStaleReports(HidConnection &connection);
+    HidStatus awaitReply(OpenDevice &device, HidReport &reply);
 
-    bool m_initialised = false;
-    std::map<HidHandle, hid_device_ *> m_devices;
+    std::unique_ptr<HidPlatform> m_platform;
+    std::map<HidHandle, OpenDevice> m_devices;
     HidHandle m_nextHandle = 1;
 };
 

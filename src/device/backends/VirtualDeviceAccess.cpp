@@ -187,6 +187,14 @@ HidStatus VirtualDeviceAccess::RestartHidDevice(const char *hardwareId)
     return status;
 }
 
+std::vector<HidInterfaceInfo> VirtualDeviceAccess::interfaces(std::uint16_t productId)
+{
+    const int number = deviceNumberForProduct(productId);
+    if (number < 0 || !device(number).present)
+        return {};
+    return {soleVendorInterface("in-process virtual device")};
+}
+
 void VirtualDeviceAccess::setPresent(int deviceNumber, bool present)
 {
     device(deviceNumber).present = present;
@@ -264,6 +272,9 @@ void VirtualDeviceAccess::clearFaults()
 void VirtualDeviceAccess::record(VirtualExchange::Kind kind, int deviceNumber, HidStatus status,
                                  const HidReport &request, const HidReport &reply)
 {
+    // Dropping the older half at once keeps the cost of trimming at a constant per entry.
+    if (m_log.size() >= 2 * kLogCapacity)
+        m_log.erase(m_log.begin(), m_log.begin() + static_cast<std::ptrdiff_t>(kLogCapacity));
     m_log.push_back(VirtualExchange{kind, deviceNumber, request, reply, status});
 }
 

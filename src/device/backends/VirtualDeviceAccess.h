@@ -59,6 +59,7 @@ public:
     HidStatus WriteHidDevice(HidHandle &handle, const HidReport &request,
                              HidReport &reply) override;
     HidStatus RestartHidDevice(const char *hardwareId) override;
+    std::vector<HidInterfaceInfo> interfaces(std::uint16_t productId) override;
 
     VirtualDevice &device(int deviceNumber);
     const VirtualDevice &device(int deviceNumber) const;
@@ -71,7 +72,11 @@ public:
     // the emulator every 10 ms), so the waves keep their pace however often they are read.
     void animate();
 
-    // Everything done so far, in order; transfers only, or all kinds.
+    // The log keeps at least the last kLogCapacity operations (and never more than twice
+    // as many), so that a program that polls for hours keeps a flat memory footprint.
+    static constexpr std::size_t kLogCapacity = 8192;
+
+    // What was done lately, in order; transfers only, or all kinds.
     const std::vector<VirtualExchange> &log() const { return m_log; }
     std::vector<VirtualExchange> transfers() const;
     void clearLog();

@@ -2,75 +2,14 @@
 #include "device/backends/DeviceLock.h"
 #include "device/backends/EmulatorDeviceAccess.h"
 #include "device/backends/HidapiDeviceAccess.h"
-#include "device/backends/HidapiSupport.h"
 #include "device/backends/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>
-#include <cerrno>
 #include <gtest/gtest.h>
 
 namespace orvex {
 namespace {
-
-TEST(HidapiSupport, OpenFailuresTellPermissionFromAbsenceAndBusy)
-{
-    EXPECT_EQ(hidapi::openFailureStatus(EACCES, 0), hid::kAccessDenied);
-    EXPECT_EQ(hidapi::openFailureStatus(0, EPERM), hid::kAccessDenied);
-    EXPECT_EQ(hidapi::openFailureStatus(0, EBUSY), hid::kInUse);
-    EXPECT_EQ(hidapi::openFailureStatus(ENOENT, ENOENT), hid::kNotPresent);
-    EXPECT_EQ(hidapi::openFailureStatus(0, ENODEV), hid::kNotPresent);
-    EXPECT_EQ(hidapi::openFailureStatus(0, 0), hid::kIoError);
-    // The node's own permissions decide over whatever hidapi left in errno.
-    EXPECT_EQ(hidapi::openFailureStatus(EACCES, ENOENT), hid::kAccessDenied);
-}
-
-TEST(HidapiSupport, ReadAndWriteResultsMapToStatuses)
-{
-    EXPECT_EQ(hidapi::writeResultStatus(6), hid::kSuccess);
-    EXPECT_EQ(hidapi::writeResultStatus(5), hid::kIoError);
-    EXPECT_EQ(hidapi::writeResultStatus(-1), hid::kIoError);
-    EXPECT_EQ(hidapi::readResultStatus(0), hid::kTimeout);
-    EXPECT_EQ(hidapi::readResultStatus(-1), hid::kIoError);
-    EXPECT_EQ(hidapi::readResultStatus(6), hid::kSuccess);
-}
-
-TEST(HidapiSupport, FramesOnlyCompleteRepliesOfOurReport)
-{
-    HidReport reply{7, 7, 7, 7, 7, 7};
-    const std::uint8_t shortReply[] = {1, 0x82, 0x20, 0x00, 5};
-    const std::uint8_t foreign[] = {2, 0x82, 0x20, 0x00, 5, 0};
-    EXPECT_FALSE(hidapi::frameReply(shortReply, reply));
-    EXPECT_FALSE(hidapi::frameReply(foreign, reply));
-    EXPECT_FALSE(hidapi::frameReply({}, reply));
-    EXPECT_EQ(reply, (HidReport{7, 7, 7, 7, 7, 7}));
-
-    const std::uint8_t padded[] = {1, 0x82, 10, 20, 30, 0, 0, 0};
-    EXPECT_TRUE(hidapi::frameReply(padded, reply));
-    EXPECT_EQ(reply, (HidReport{1, 0x82, 10, 20, 30, 0}));
-    EXPECT_TRUE(hidapi::isOwnReport(padded));
-    EXPECT_FALSE(hidapi::isOwnReport(foreign));
-}
-
-// This machine has no USB devices of ours: the hidapi backend must say so plainly.
-TEST(HidapiDeviceAccess, ReportsAbsentDevicesAndRefusesBadArguments)
-{
-    HidapiDeviceAccess access;
-    HidHandle handle = kClosedHandle;
-    EXPECT_EQ(access.OpenHidDevice(0x6148, 6, 6, handle), hid::kNotPresent);
-    EXPECT_EQ(access.OpenHidDevice(0x6148, 6, 64, handle), hid::kBadArgument);
-    EXPECT_EQ(handle, kClosedHandle);
-
-    HidHandle unknown = 5;
-    HidReport reply{};
-    EXPECT_EQ(access.WriteHidDevice(unknown, HidReport{1, 0x82, 0, 0, 0, 0}, reply),
-              hid::kBadHandle);
-    EXPECT_EQ(access.CloseHidDevice(unknown), hid::kBadHandle);
-    EXPECT_EQ(unknown, kClosedHandle);
-    EXPECT_EQ(access.RestartHidDevice("not an id"), hid::kBadArgument);
-    EXPECT_EQ(access.RestartHidDevice(nullptr), hid::kBadArgument);
-    EXPECT_EQ(access.RestartHidDevice("vid_04b4&pid_6148"), hid::kNotPresent);
-}
 
 TEST(EmulatorReplyParsing, TakesRepliesApart)
 {

@@ -99,7 +99,7 @@ TEST_F(TransportTest, LiveValuesComeFromTwoRequests)
     EXPECT_EQ(sent[1].request, readRequest(0x2001));
 }
 
-TEST_F(TransportTest, LiveValuesReportOnlyTheSecondRequestsStatus)
+TEST_F(TransportTest, LiveValuesFailWithEitherRequest)
 {
     HidHandle handle = open(0);
     device.device(0).liveValues = {10, 20, 30, 40, 50, 60};
@@ -111,11 +111,12 @@ TEST_F(TransportTest, LiveValuesReportOnlyTheSecondRequestsStatus)
     EXPECT_NE(transport.readLiveValues(handle, values), hid::kSuccess);
     EXPECT_EQ(values, (LiveValues{10, 20, 30, 10, 20, 30}));
 
-    // The first request fails: its channels read 0 from the fresh buffer, and the read passes.
+    // The first request fails: the read fails at once, without a second request.
     values = {};
     device.failExchange(device.exchangeCount());
-    EXPECT_EQ(transport.readLiveValues(handle, values), hid::kSuccess);
-    EXPECT_EQ(values, (LiveValues{0, 0, 0, 40, 50, 60}));
+    const int exchangesBefore = device.exchangeCount();
+    EXPECT_EQ(transport.readLiveValues(handle, values), hid::kIoError);
+    EXPECT_EQ(device.exchangeCount(), exchangesBefore + 1);
 }
 
 } // namespace

@@ -1,0 +1,244 @@
+#pragma once
+
+// A scripted stand-in for hidapi, sysfs and libusb behind the hidapi backend: composite ORVEX
+// devices whose keyboard, joystick and vendor interfaces are hidraw nodes with real report
+// descriptors.  The vendor node answers like the device (its memory and live values live in a
+// VirtualDeviceAccess); the keyboard node types, and every node can be made late, silent,
+// chatty or unplugged.
+
+#include "device/backends/HidPlatform.h"
+#include "device/backends/VirtualDeviceAccess.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <list>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvex::testing {
+
+using Report = std::vector<std::uint8_t>;
+
+// The report descriptors of a composite ORVEX's three interfaces.
+namespace descriptors {
+// Boot keyboard without report IDs: 8-byte input (modifiers, reserved, six keys), 1-byte LEDs.
+inline const Report kKeyboard = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25,
+    0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05,
+    0x75, 0x01, 0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91,
+    0x01, 0x95, 0x06, 0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65,
+    0x81, 0x00, 0xC0};
+// Joystick without report IDs: two 8-bit axes and eight buttons, 3-byte input.
+inline const Report kJoystick = {0x05, 0x01, 0x09, 0x04, 0xA1, 0x01, 0x09, 0x30, 0x09, 0x31,
+                                 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x02, 0x81,
+                                 0x02, 0x05, 0x09, 0x19, 0x01, 0x29, 0x08, 0x15, 0x00, 0x25,
+                                 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0xC0};
+// The vendor interface: report ID 1, five data bytes each way (6-byte reports with the ID).
+inline const Report kVendor = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x01, 0x15,
+                               0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, 0x05, 0x09, 0x01,
+                               0x81, 0x02, 0x95, 0x05, 0x09, 0x01, 0x91, 0x02, 0xC0};
+} // namespace descriptors
+
+// A keyboard report with Left Ctrl and "A" held: its first byte equals our report ID.
+inline const Report kCtrlAKeyboardReport = {0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+enum class InterfaceKind { Keyboard, Joystick, Vendor };
+
+// One hidraw node.
+struct ScriptedNode
+{
+    InterfaceKind kind = InterfaceKind::Vendor;
+    std::uint16_t productId = 0x6148;
+    HidInterface interface;
+    std::optional<Report> descriptor; // nothing: sysfs cannot be read
+    int openError = 0;                // errno of a refused open
+    bool acceptsOutput = true;        // a write to a node without output reports fails
+    std::function<void(const Report &request)> onWrite; // what the device does with a request
+
+    std::deque<Report> input; // input reports waiting to be read
+    int lateReads = 0;        // reads that still time out although input waits
+    bool unplugged = false;
+    bool unplugAfterNextWrite = false;
+
+    std::vector<Report> written;
+    std::vector<int> readTimeouts; // the time-out of every read, in order
+    int openConnections = 0;
+};
+
+class ScriptedHidPlatform : public HidPlatform
+{
+public:
+    // The device behind the vendor nodes: Device 1 and Device 2 (memory, live values, attach).
+    VirtualDeviceAccess device;
+
+    // Reads that find nothing pretend the time-out passed (the benchmark of a silent device).
+    std::function<void(int timeoutMs)> waitForNothing;
+
+    std::vector<UsbId> resets;
+    HidStatus resetStatus = hid::kSuccess;
+
+    ScriptedNode &addNode(InterfaceKind kind, std::uint16_t productId = 0x6148,
+                          const std::string &physicalDevice = "usb1/1-1")
+    {
+        ScriptedNode &node = m_nodes.emplace_back();
+        node.kind = kind;
+        node.productId = productId;
+        const int number = static_cast<int>(m_nodes.size()) - 1;
+        node.interface = {"/dev/hidraw" + std::to_string(number), interfaceNumber(kind),
+                          usagePage(kind), physicalDevice};
+        switch (kind) {
+        case InterfaceKind::Keyboard:
+            node.descriptor = descriptors::kKeyboard;
+            // The device types whatever it is sent: a request gets a keystroke back.
+            node.onWrite = [&node](const Report &) { node.input.push_back(kCtrlAKeyboardReport); };
+            break;
+        case InterfaceKind::Joystick:
+            node.descriptor = descriptors::kJoystick;
+            node.acceptsOutput = false;
+            break;
+        case InterfaceKind::Vendor:
+            node.descriptor = descriptors::kVendor;
+            node.onWrite = [this, &node](const Report &request) { answer(node, request); };
+            break;
+        }
+        return node;
+    }
+
+    // A composite ORVEX whose interfaces the system lists in this order.
+    void addComposite(const std::vector<InterfaceKind> &order, std::uint16_t productId = 0x6148,
+                      const std::string &physicalDevice = "usb1/1-1")
+    {
+        for (InterfaceKind kind : order)
+            addNode(kind, productId, physicalDevice);
+    }
+
+    ScriptedNode &node(InterfaceKind kind, std::size_t which = 0)
+    {
+        for (ScriptedNode &each : m_nodes) {
+            if (each.kind == kind && which-- == 0)
+                return each;
+        }
+        throw std::out_of_range("no such scripted node");
+    }
+
+    std::vector<HidInterface> enumerate(std::uint16_t vendorId, std::uint16_t productId) override
+    {
+        std::vector<HidInterface> found;
+        for (const ScriptedNode &each : m_nodes) {
+            if (vendorId == 0x04B4 && each.productId == productId && !each.unplugged)
+                found.push_back(each.interface);
+        }
+        return found;
+    }
+
+    std::optional<std::vector<std::uint8_t>> reportDescriptor(const std::string &path) override
+    {
+        const ScriptedNode *found = byPath(path);
+        return found != nullptr ? found->descriptor : std::nullopt;
+    }
+
+    OpenResult open(const std::string &path) override
+    {
+        ScriptedNode *found = byPath(path);
+        if (found == nullptr || found->unplugged)
+            return {nullptr, ENOENT};
+        if (found->openError != 0)
+            return {nullptr, found->openError};
+        return {std::make_unique<Connection>(*found, *this), 0};
+    }
+
+    HidStatus resetUsbDevice(UsbId id) override
+    {
+        resets.push_back(id);
+        return resetStatus;
+    }
+
+private:
+    class Connection : public HidConnection
+    {
+    public:
+        Connection(ScriptedNode &node, ScriptedHidPlatform &platform)
+            : m_node(node)
+            , m_platform(platform)
+        {
+            ++m_node.openConnections;
+        }
+        ~Connection() override { --m_node.openConnections; }
+
+        int write(std::span<const std::uint8_t> report) override
+        {
+            if (m_node.unplugged || !m_node.acceptsOutput)
+                return -1;
+            const Report request(report.begin(), report.end());
+            m_node.written.push_back(request);
+            if (m_node.unplugAfterNextWrite) {
+                m_node.unplugged = true;
+                return static_cast<int>(report.size());
+            }
+            if (m_node.onWrite)
+                m_node.onWrite(request);
+            return static_cast<int>(report.size());
+        }
+
+        int read(std::span<std::uint8_t> buffer, int timeoutMs) override
+        {
+            m_node.readTimeouts.push_back(timeoutMs);
+            if (m_node.unplugged)
+                return -1;
+            if (m_node.input.empty()) {
+                if (m_platform.waitForNothing)
+                    m_platform.waitForNothing(timeoutMs);
+                return 0;
+            }
+            if (m_node.lateReads > 0) {
+                --m_node.lateReads;
+                return 0;
+            }
+            const Report report = m_node.input.front();
+            m_node.input.pop_front();
+            const std::size_t size = std::min(report.size(), buffer.size());
+            std::copy_n(report.begin(), size, buffer.begin());
+            return static_cast<int>(size);
+        }
+
+    private:
+        ScriptedNode &m_node;
+        ScriptedHidPlatform &m_platform;
+    };
+
+    static int interfaceNumber(InterfaceKind kind) { return static_cast<int>(kind); }
+
+    static std::uint16_t usagePage(InterfaceKind kind)
+    {
+        return kind == InterfaceKind::Vendor ? 0xFF00 : 0x0001;
+    }
+
+    ScriptedNode *byPath(const std::string &path)
+    {
+        const auto found = std::ranges::find_if(
+            m_nodes, [&path](const ScriptedNode &each) { return each.interface.path == path; });
+        return found == m_nodes.end() ? nullptr : &*found;
+    }
+
+    // The device's own answer, from the virtual ORVEX with this product identifier.
+    void answer(ScriptedNode &node, const Report &request)
+    {
+        HidHandle &handle = m_deviceHandles[node.productId];
+        if (handle == kClosedHandle)
+            device.OpenHidDevice(node.productId, kReportLength, kReportLength, handle);
+        HidReport ours{};
+        std::copy_n(request.begin(), std::min(request.size(), ours.size()), ours.begin());
+        HidReport reply{};
+        if (device.WriteHidDevice(handle, ours, reply) == hid::kSuccess)
+            node.input.push_back(Report(reply.begin(), reply.end()));
+    }
+
+    std::list<ScriptedNode> m_nodes; // nodes never move: connections refer to them
+    std::map<std::uint16_t, HidHandle> m_deviceHandles;
+};
+
+} // namespace orvex::testing
