@@ -46,9 +46,10 @@ done
 expect_file share/bash-completion/completions/orvexctl
 expect_file share/doc/orvex-config/copyright
 expect_file share/doc/orvex-config/changelog.gz
+expect_file share/doc/orvex-config/user-guide.md
 
-# Nothing the tests or benchmarks build belongs in the installation.
-unexpected=$(find "$prefix" -type f -printf '%P\n' | grep -Ei 'test|bench' || true)
+# Nothing the tests, benchmarks or the screenshot tour build belongs in the installation.
+unexpected=$(find "$prefix" -type f -printf '%P\n' | grep -Ei 'test|bench|screenshot' || true)
 [ -z "$unexpected" ] || fail "test files installed: $unexpected"
 
 desktop=$prefix/share/applications/orvex-config.desktop
