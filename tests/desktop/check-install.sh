@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a Linux desktop expects to find
-# there.  Usage: check-install.sh <build folder>
+# there: programs, udev rule and helper, menu entry, icon, AppStream data, manual pages, shell
+# completion and documentation.  Usage: check-install.sh <build folder>
 set -uo pipefail
 
 build=$1
@@ -37,9 +38,18 @@ expect_executable libexec/orvex/orvex-udev-setup
 expect_file share/applications/orvex-config.desktop
 expect_file share/icons/hicolor/scalable/apps/orvex-config.svg
 expect_file share/metainfo/com.orvex.Config.metainfo.xml
+for page in orvex-config orvexctl orvex-emulator; do
+    expect_file "share/man/man1/$page.1.gz"
+    [ -f "$prefix/share/man/man1/$page.1.gz" ] && ! gzip -t "$prefix/share/man/man1/$page.1.gz" &&
+        fail "share/man/man1/$page.1.gz is not a gzip file"
+done
+expect_file share/bash-completion/completions/orvexctl
+expect_file share/doc/orvex-config/copyright
+expect_file share/doc/orvex-config/changelog.gz
+expect_file share/doc/orvex-config/user-guide.md
 
-# Nothing the tests or benchmarks build belongs in the installation.
-unexpected=$(find "$prefix" -type f -printf '%P\n' | grep -Ei 'test|bench' || true)
+# Nothing the tests, benchmarks or the screenshot tour build belongs in the installation.
+unexpected=$(find "$prefix" -type f -printf '%P\n' | grep -Ei 'test|bench|screenshot' || true)
 [ -z "$unexpected" ] || fail "test files installed: $unexpected"
 
 desktop=$prefix/share/applications/orvex-config.desktop

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Drives the bash completion of orvexctl as bash itself would (COMP_WORDS, COMP_CWORD) in a
+# fresh bash with bash-completion loaded, and checks what it offers: the commands and options
+# that the program's --help lists, the device numbers, and file names with the configuration
+# files first.
+# Usage: check-completion.sh <folder of the programs> <completion file>
+set -uo pipefail
+. "$(dirname "$0")/help-words.sh"
+
+bin=$(realpath "$1")
+completion=$(realpath "$2")
+failures=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+# What a Tab at the end of the line offers, one candidate a line, in the order given.
+offers() {
+    (
+        cd "$work/files" || exit 1
+        LC_ALL=C bash --norc --noprofile -c '
+            source /usr/share/bash-completion/bash_completion || exit 1
+            source "$1" || exit 1
+            spec=$(complete -p orvexctl) || exit 1
+            function=${spec#*-F }
+            function=${function%% *}
+            COMP_LINE=$2
+            COMP_POINT=${#COMP_LINE}
+            read -ra COMP_WORDS <<<"$COMP_LINE"
+            [[ $COMP_LINE == *" " ]] && COMP_WORDS+=("")
+            COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+            COMPREPLY=()
+            "$function" orvexctl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+            printf "%s\n" "${COMPREPLY[@]}"' completion "$completion" "$1"
+    )
+}
+
+# The candidates for a line must be exactly these, in this order.
+expect_offers() {
+    local line=$1 expected actual
+    shift
+    expected=$(printf '%s\n' "$@")
+    actual=$(offers "$line")
+    [ "$actual" = "$expected" ] || fail "\"$line\" offers [$(echo $actual)], not [$(echo $expected)]"
+}
+
+# The candidates for a line must include these.
+expect_among() {
+    local line=$1 actual word
+    shift
+    actual=$(offers "$line")
+    for word in "$@"; do
+        grep -qxF -- "$word" <<<"$actual" || fail "\"$line\" does not offer $word"
+    done
+}
+
+mkdir -p "$work/files/Folder"
+touch "$work/files/"{Config.ORV,pedals.orv,notes.txt,backup.json,'Left pedal.orv'}
+
+if [ ! -f /usr/share/bash-completion/bash_completion ]; then
+    echo "FAIL: bash-completion is not installed (scripts/setup installs it)" >&2
+    exit 1
+fi
+if ! offers 'orvexctl ' >/dev/null; then
+    echo "FAIL: the completion does not load into bash" >&2
+    exit 1
+fi
+
+# Everything that --help lists is offered.
+help=$("$bin/orvexctl" --help)
+mapfile -t commands < <(help_commands <<<"$help" | awk '{ print $1 }')
+((${#commands[@]} >= 5)) || fail "no commands read from orvexctl --help"
+expect_among 'orvexctl ' "${commands[@]}"
+expect_among 'orvexctl -' $(help_options <<<"$help" | grep -- '^--')
+for command in "${commands[@]}"; do
+    expect_among "orvexctl $command -" \
+        $("$bin/orvexctl" "$command" --help | help_options | grep -- '^--')
+done
+
+# Commands and option values.
+expect_offers 'orvexctl mo' monitor
+expect_offers 'orvexctl read Config.ORV --device ' 1 2
+expect_offers 'orvexctl monitor --device=' 1 2
+expect_offers 'orvexctl monitor --polls '
+
+# File names: the configuration files first (either case), then folders and the rest; a JSON
+# argument prefers .json files and takes "-" for standard input; a command whose arguments are
+# all given offers its options.
+expect_offers 'orvexctl show ' Config.ORV 'Left pedal.orv' pedals.orv Folder backup.json notes.txt
+expect_offers 'orvexctl write p' pedals.orv
+expect_offers 'orvexctl compose ' - backup.json Config.ORV Folder 'Left pedal.orv' notes.txt \
+    pedals.orv
+expect_offers 'orvexctl compose - ' Config.ORV 'Left pedal.orv' pedals.orv Folder backup.json \
+    notes.txt
+expect_offers 'orvexctl read --device 2 ' Config.ORV 'Left pedal.orv' pedals.orv Folder \
+    backup.json notes.txt
+expect_offers 'orvexctl show Config.ORV ' --json --help
+
+if ((failures)); then
+    echo "$failures completion check(s) failed" >&2
+    exit 1
+fi
+echo "the completion offers every command, option and file as expected"
