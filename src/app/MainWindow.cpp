@@ -411,6 +411,8 @@ void MainWindow::setUserCommandsEnabled(bool enabled)
     for (QAction *action : mnuDevice)
         action->setEnabled(enabled);
     mnuSuppress->setEnabled(enabled);
+    // The About box is modal: its loop would hold the transfer still until it is closed.
+    mnuAbout->setEnabled(enabled);
     for (QCheckBox *box : chkID)
         box->setEnabled(enabled);
     for (QPushButton *button : cmdSettings)
@@ -446,6 +448,8 @@ void MainWindow::showMessage(const UserMessage &message)
 
 void MainWindow::mnuAbout_Click()
 {
+    if (m_transferRunning)
+        return;
     if (m_aboutWindow == nullptr)
         m_aboutWindow = new AboutWindow(this);
     m_aboutWindow->exec();
