@@ -58,9 +58,21 @@ public:
 
     int childCount() const override { return 1; }
 
+    // Read with the label as the name, the current entry is found the way screen readers look
+    // for it: as the selected item of the list's entries.  The list selects it only when it
+    // pops up, so it is selected here for the reader too.
     QAccessibleInterface *child(int index) const override
     {
-        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+        if (index != 0)
+            return nullptr;
+        QAbstractItemView *entries = list()->view();
+        const QModelIndex current = list()->model()->index(
+            list()->currentIndex(), list()->modelColumn(), list()->rootModelIndex());
+        // Selecting, not making it current: a current entry would report the focus.
+        QItemSelectionModel *selection = entries->selectionModel();
+        if (selection->selectedIndexes() != QModelIndexList{current})
+            selection->select(current, QItemSelectionModel::ClearAndSelect);
+        return QAccessible::queryAccessibleInterface(entries);
     }
 
     int indexOfChild(const QAccessibleInterface *child) const override

@@ -86,6 +86,11 @@ private Q_SLOTS:
             QCOMPARE(iface->role(), QAccessible::ComboBox);
             QCOMPARE(iface->text(QAccessible::Name), label);
             QCOMPARE(iface->text(QAccessible::Value), h.control<QComboBox>(list)->currentText());
+            // The current entry is also the selected one among the list's entries.
+            QAccessibleInterface *current =
+                iface->child(0)->child(h.control<QComboBox>(list)->currentIndex());
+            QCOMPARE(current->text(QAccessible::Name), h.control<QComboBox>(list)->currentText());
+            QVERIFY(current->state().selected);
         }
         QCOMPARE(nameOf(h.control<QWidget>("chkEnabled0")), "Keyboard output");
         QCOMPARE(nameOf(h.control<QWidget>("chkEnabled1")), "Joystick output");
