@@ -41,7 +41,7 @@ TEST(ProgramStartTest, WithoutADisplayItSaysWhatItNeedsInOneLine)
     for (const auto &variables : noDisplays) {
         const ProgramRun run = runProgram({QStringLiteral("--simulate")}, variables);
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_EQ(run.err, kNoDisplay);
+        EXPECT_EQ(run.err.toStdString(), kNoDisplay.toStdString());
     }
 }
 
