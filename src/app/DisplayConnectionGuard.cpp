@@ -26,7 +26,8 @@ DisplayConnectionGuard::~DisplayConnectionGuard()
     for (const HeldMessage &held : s_held) {
         const QMessageLogContext context(held.file.constData(), held.line,
                                          held.function.constData(), held.category.constData());
-        s_previous(held.type, context, held.text);
+        if (s_previous != nullptr)
+            s_previous(held.type, context, held.text);
     }
     s_held.clear();
 }

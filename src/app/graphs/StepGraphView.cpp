@@ -15,7 +15,8 @@ StepGraphView::StepGraphView(QWidget *parent)
     : GraphView(parent)
     , m_painter(font())
 {
-    setFocusPolicy(Qt::StrongFocus);
+    // Reached with Tab; a click opens the key picker as before and leaves the focus alone.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void StepGraphView::draw(const StepGraphInput &in)
