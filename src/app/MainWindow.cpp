@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/StatusWindow.h"
+#include "app/graphs/GraphAccessibility.h"
 #include "app/graphs/GraphView.h"
 #include "app/graphs/OverviewGraph.h"
 #include "config/ConfigModel.h"
@@ -68,6 +69,7 @@ MainWindow::MainWindow(ConfigModel &model, DevicePolling &polling, FileCommands 
     , m_prompts(prompts)
     , m_transfer(polling, model, *this)
 {
+    installGraphAccessibility();
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(kMainWindowTitle);
     m_files.setWindowTitle(kMainWindowTitle);
@@ -109,11 +111,13 @@ void MainWindow::createChannelColumns(QWidget *client)
         picGraph[i]->setObjectName(QStringLiteral("picGraph%1").arg(i));
         picGraph[i]->move(left, 24);
         picGraph[i]->setDesignSize(QSize(kColumnWidth, 265));
+        picGraph[i]->setAccessibleName(QStringLiteral("Channel %1 input").arg(i + 1));
 
         cmdSettings[i] = new QPushButton(QStringLiteral("Settings"), client);
         cmdSettings[i]->setObjectName(QStringLiteral("cmdSettings%1").arg(i));
         cmdSettings[i]->setGeometry(left, 296, kColumnWidth, 33);
         cmdSettings[i]->setAutoDefault(false);
+        cmdSettings[i]->setAccessibleName(QStringLiteral("Channel %1 Settings").arg(i + 1));
         connect(cmdSettings[i], &QPushButton::clicked, this, [this, i] { cmdSettings_Click(i); });
     }
 }
@@ -141,6 +145,7 @@ void MainWindow::createStatusBar(QWidget *client)
         chkID[i] = new QCheckBox(picStatus);
         chkID[i]->setObjectName(QStringLiteral("chkID%1").arg(i));
         chkID[i]->setToolTip(QStringLiteral("View %1").arg(deviceCaption(i)));
+        chkID[i]->setAccessibleName(deviceCaption(i));
     }
     chkID[0]->setGeometry(440, 4, 17, 17);
     chkID[1]->setGeometry(512, 5, 17, 17);
@@ -257,6 +262,7 @@ void MainWindow::DrawGraphs()
         drawOverviewGraph(picGraph[i]->canvas(), inputs.value, inputs.direction, inputs.steps,
                           inputs.hysteresis);
         picGraph[i]->refresh();
+        picGraph[i]->setReading(inputs.value, movementText(inputs.direction));
         m_composedGraphs[i] = inputs;
     }
 }
@@ -411,6 +417,8 @@ void MainWindow::setUserCommandsEnabled(bool enabled)
     for (QAction *action : mnuDevice)
         action->setEnabled(enabled);
     mnuSuppress->setEnabled(enabled);
+    // The About box is modal: its loop would hold the transfer still until it is closed.
+    mnuAbout->setEnabled(enabled);
     for (QCheckBox *box : chkID)
         box->setEnabled(enabled);
     for (QPushButton *button : cmdSettings)
@@ -446,6 +454,8 @@ void MainWindow::showMessage(const UserMessage &message)
 
 void MainWindow::mnuAbout_Click()
 {
+    if (m_transferRunning)
+        return;
     if (m_aboutWindow == nullptr)
         m_aboutWindow = new AboutWindow(this);
     m_aboutWindow->exec();

@@ -30,6 +30,11 @@ Q_SIGNALS:
     // Every text given to SetStatus, as the core wrote it.
     void statusChanged(const QString &text);
 
+protected:
+    // Escape would hide the progress in the middle of the transfer; the transfer hides the
+    // window itself when it ends.
+    void reject() override {}
+
 private:
     QLabel *lblStatus;
 };

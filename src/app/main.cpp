@@ -1,5 +1,6 @@
 // orvex-config: the ORVEX Configuration Utility.
 
+#include "app/DisplayConnectionGuard.h"
 #include "app/LinuxPlatformServices.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxAccessPrompts.h"
@@ -19,6 +20,7 @@
 #include <QIcon>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -172,7 +174,10 @@ int main(int argc, char *argv[])
 {
     answerHelpAndVersion(argc, argv);
 
+    std::optional<DisplayConnectionGuard> displayGuard(std::in_place,
+                                                       QStringLiteral("orvex-config"));
     QApplication app(argc, argv);
+    displayGuard.reset();
     describeProgram();
     QGuiApplication::setDesktopFileName(QStringLiteral("orvex-config"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvex-config")));

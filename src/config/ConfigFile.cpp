@@ -22,6 +22,9 @@ QString fileStatusText(FileStatus status)
         return QStringLiteral("Error opening the file");
     case FileStatus::SaveError:
         return QStringLiteral("Error saving file");
+    case FileStatus::PartlySaved:
+        return QStringLiteral("Error saving file. Only part of it could be written, so the file "
+                              "no longer holds a complete configuration.");
     }
     return {};
 }
@@ -83,20 +86,42 @@ FileStatus readImageFile(const QString &path, ConfigImage &image)
     return FileStatus::Ok;
 }
 
+namespace {
+
+// QSaveFile writes into the target itself only when its folder refused the temporary file.
+bool writesInPlace(const QSaveFile &file)
+{
+    struct stat opened
+    {
+    };
+    struct stat target
+    {
+    };
+    return ::fstat(file.handle(), &opened) == 0 &&
+           ::stat(QFile::encodeName(file.fileName()).constData(), &target) == 0 &&
+           opened.st_dev == target.st_dev && opened.st_ino == target.st_ino;
+}
+
+} // namespace
+
 FileStatus writeImageFile(const QString &path, const ConfigImage &image)
 {
     // Written beside the target and renamed over it, so a failed save never costs the user the
     // previous file.  Unbuffered, because a buffered flush that writes only part of the data
-    // (a full disk) is not reported and the truncated file would replace the good one.
+    // (a full disk) is not reported and the truncated file would replace the good one.  A
+    // writable file in a read-only folder can only be written in place; that is still better
+    // than refusing to save, and a write cut short there is reported as such.
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return FileStatus::SaveError;
+    const FileStatus failed = writesInPlace(file) ? FileStatus::PartlySaved : FileStatus::SaveError;
     const auto size = static_cast<qint64>(image.size());
     if (file.write(reinterpret_cast<const char *>(image.data()), size) != size) {
         file.cancelWriting();
-        return FileStatus::SaveError;
+        return failed;
     }
-    return file.commit() ? FileStatus::Ok : FileStatus::SaveError;
+    return file.commit() ? FileStatus::Ok : failed;
 }
 
 FileStatus loadConfigFile(ConfigModel &model, const QString &path)

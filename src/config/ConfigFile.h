@@ -12,7 +12,8 @@ enum class FileStatus {
     Ok,
     InvalidFile, // wrong length, or an image the decoder rejects
     OpenError,   // the file cannot be measured, opened or read
-    SaveError,   // the file cannot be written
+    SaveError,   // the file cannot be written; a file that was there is unchanged
+    PartlySaved, // written in place and cut short: the file that was there is damaged
 };
 
 // The program's text for a failed file operation ("Invalid configuration file", ...); empty
@@ -24,6 +25,9 @@ QString fileStatusText(FileStatus status);
 FileStatus readImageFile(const QString &path, ConfigImage &image);
 
 // Writes the image atomically: the previous file stays intact unless the new one is complete.
+// Only in a folder that takes no new files (read-only, while the file itself is writable) is
+// the file written in place, where a write cut short reports PartlySaved.  A replaced file
+// keeps its permissions.
 FileStatus writeImageFile(const QString &path, const ConfigImage &image);
 
 // Loads a configuration file into the model; on success configChanged becomes false.  On any

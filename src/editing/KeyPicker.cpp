@@ -4,6 +4,7 @@
 #include "editing/ScreenMetrics.h"
 #include "editing/Twips.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QPushButton>
@@ -66,19 +67,27 @@ void KeyPicker::buildKeyboard()
     picFrame->setObjectName(QStringLiteral("picFrame"));
     picFrame->setGeometry(kFrameRect);
 
+    // In a group the keys take the arrow keys to the nearest key in that direction on the
+    // picture; without one, every arrow would only step through the tab order.
+    m_keys = new QButtonGroup(this);
+    m_keys->setExclusive(false);
     for (const KeyEntry &entry : keyTable()) {
         auto *button = new QPushButton(buttonText(entry.caption), picFrame);
         button->setObjectName(QStringLiteral("cmdKey%1").arg(entry.code));
         button->setGeometry(rectFromTwips(entry.left, entry.top, entry.width, entry.height));
         button->setToolTip(getKeyName(entry.code));
-        const std::uint8_t code = entry.code;
-        connect(button, &QPushButton::clicked, this, [this, code] { cmdKey_Click(code); });
-        m_keyButtons[code] = button;
+        button->setAccessibleName(getKeyName(entry.code));
+        button->installEventFilter(this);
+        m_keys->addButton(button, entry.code);
+        m_keyButtons[entry.code] = button;
     }
+    connect(m_keys, &QButtonGroup::idClicked, this,
+            [this](int code) { cmdKey_Click(static_cast<std::uint8_t>(code)); });
 
     ScrollBar = new QScrollBar(Qt::Horizontal, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->setGeometry(kScrollBarRect);
+    ScrollBar->setAccessibleName(QStringLiteral("Keyboard position"));
     ScrollBar->hide();
     connect(ScrollBar, &QScrollBar::valueChanged, this, &KeyPicker::ScrollBar_Change);
 }
@@ -117,6 +126,26 @@ void KeyPicker::fitToScreenWidth()
 void KeyPicker::ScrollBar_Change(int value)
 {
     picFrame->move(-value, picFrame->y());
+}
+
+// A key reached from the keyboard is slid into view when the keyboard is wider than the window.
+bool KeyPicker::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn)
+        scrollIntoView(static_cast<QWidget *>(watched));
+    return QDialog::eventFilter(watched, event);
+}
+
+void KeyPicker::scrollIntoView(const QWidget *key)
+{
+    if (ScrollBar->isHidden())
+        return;
+    const int visibleWidth = width();
+    const int value = ScrollBar->value();
+    if (key->x() < value)
+        ScrollBar->setValue(key->x());
+    else if (key->geometry().right() + 1 > value + visibleWidth)
+        ScrollBar->setValue(key->geometry().right() + 1 - visibleWidth);
 }
 
 void KeyPicker::setupKeyboard(int section, std::uint8_t key, std::uint8_t keyOperators)

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+class QButtonGroup;
 class QCheckBox;
 class QPushButton;
 class QScrollBar;
@@ -14,7 +15,9 @@ namespace orvex {
 // The on-screen keyboard that picks the key and modifiers of one step.  The settings dialog
 // prepares it with setupKeyboard() and shows it modally; a click on a key reports the choice
 // through keyPicked() and hides the picker, which is then reused.  Closing it picks nothing and
-// deletes it, so the next use builds a fresh one.
+// deletes it, so the next use builds a fresh one.  From the keyboard, the arrow keys move
+// between the keys as they lie on the picture, Enter or Space picks the key that has the focus,
+// and Escape closes the picker; screen readers hear each key's full name.
 class KeyPicker : public QDialog
 {
     Q_OBJECT
@@ -42,18 +45,21 @@ public Q_SLOTS:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildKeyboard();
     void buildOperatorBoxes();
     void fitToScreenWidth();
     void ScrollBar_Change(int value);
+    void scrollIntoView(const QWidget *key);
     std::uint8_t tickedOperators() const;
 
     QWidget *picFrame = nullptr;
     QScrollBar *ScrollBar = nullptr;
     std::array<QCheckBox *, 3> chkOperator{}; // Ctrl, Shift, Alt: bits 1, 2, 4
     QTimer *tmrSetFocus = nullptr;
+    QButtonGroup *m_keys = nullptr;
     std::array<QPushButton *, 256> m_keyButtons{};
 
     int m_section = 0;

@@ -7,6 +7,27 @@
 
 namespace orvex {
 
+namespace {
+
+// A window on screen has its real frame (none at all without a window manager).
+QMargins realFrame(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+QMargins styleEstimate(const QWidget *window)
+{
+    const QStyle *style = window->style();
+    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+    return {border, title + border, border, border};
+}
+
+} // namespace
+
 std::optional<QSize> ScreenMetrics::s_override;
 
 QSize ScreenMetrics::screenSize(const QWidget *window)
@@ -21,17 +42,12 @@ QSize ScreenMetrics::screenSize(const QWidget *window)
 
 QMargins ScreenMetrics::frameMargins(const QWidget *window)
 {
-    const QRect outer = window->frameGeometry();
-    const QRect inner = window->geometry();
-    if (outer != inner) {
-        return {inner.left() - outer.left(), inner.top() - outer.top(),
-                outer.right() - inner.right(), outer.bottom() - inner.bottom()};
+    for (const QWidget *w = window; w != nullptr;
+         w = w->parentWidget() != nullptr ? w->parentWidget()->window() : nullptr) {
+        if (w->isVisible())
+            return realFrame(w);
     }
-    // Not framed yet: until the window is first shown only the style can tell.
-    const QStyle *style = window->style();
-    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
-    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
-    return {border, title + border, border, border};
+    return styleEstimate(window);
 }
 
 void ScreenMetrics::setScreenSizeOverride(std::optional<QSize> size)

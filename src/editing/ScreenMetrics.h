@@ -17,8 +17,10 @@ public:
     // The size of the screen `window` is on (the primary screen while it has none).
     static QSize screenSize(const QWidget *window);
 
-    // The frame around the client area: the real one once the window manager has framed the
-    // window, else an estimate from the style's title bar and frame widths.
+    // The frame around the client area.  A window that is not on screen yet has no frame of its
+    // own, so the frame of the nearest owner that is on screen (in the end the main window)
+    // stands in for it: the window manager draws the same title bar.  Only when no owner is on
+    // screen does the style's estimate of a title bar and border serve.
     static QMargins frameMargins(const QWidget *window);
 
     // Replaces the real screen size until reset with std::nullopt.

@@ -1,11 +1,13 @@
 #include "editing/SettingsDialog.h"
 
+#include "app/graphs/GraphAccessibility.h"
 #include "app/graphs/GraphGeometry.h"
-#include "app/graphs/GraphView.h"
+#include "app/graphs/StepGraphView.h"
 #include "config/ConfigModel.h"
 #include "device/DevicePolling.h"
 #include "editing/ChannelEditRules.h"
 #include "editing/KeyPicker.h"
+#include "editing/LabelledListAccessibility.h"
 #include "editing/ScreenMetrics.h"
 #include "editing/Twips.h"
 
@@ -31,7 +33,7 @@ constexpr int kPollIntervalMs = 10;
 // Room the screen keeps free below the dialog (a panel or task bar).
 constexpr int kScreenReserve = 30;
 
-// The buttons never move up into the Joystick frame, however small the screen.
+// Where the screen allows, the buttons keep this gap below the Joystick frame.
 constexpr int kButtonGapBelowFrames = 8;
 
 // Labels give up font size in these steps when the design width is too narrow for them.
@@ -91,6 +93,8 @@ SettingsDialog::SettingsDialog(ConfigModel &model, DevicePolling &polling, QWidg
     , m_model(model)
     , m_polling(polling)
 {
+    installGraphAccessibility();
+    installLabelledListAccessibility();
     setObjectName(QStringLiteral("frmSettings"));
     setModal(true);
     setFixedSize(kClientSize);
@@ -101,18 +105,24 @@ SettingsDialog::SettingsDialog(ConfigModel &model, DevicePolling &polling, QWidg
 
 SettingsDialog::~SettingsDialog() = default;
 
+// The tab order is the order of creation: OK and Cancel first, then the graph and the two
+// frames in reading order.
 void SettingsDialog::buildControls()
 {
-    picGraph = new GraphView(this);
+    buildButtons();
+
+    picGraph = new StepGraphView(this);
     picGraph->setObjectName(QStringLiteral("picGraph"));
     picGraph->move(rectFromTwips(120, 120, 3375, 8175).topLeft());
     picGraph->setDesignSize(rectFromTwips(120, 120, 3375, 8175).size());
-    m_stepGraph = StepGraphPainter(picGraph->font());
 
     buildKeyboardFrame();
     buildJoystickFrame();
     fitLabelFont();
-    buildButtons();
+    // On a short screen the buttons move up into the Joystick frame; they stay on top of it.
+    cmdOK->raise();
+    cmdCancel->raise();
+    nameControls();
 
     tmrPollDevice = new QTimer(this);
     tmrPollDevice->setObjectName(QStringLiteral("tmrPollDevice"));
@@ -191,7 +201,20 @@ void SettingsDialog::buildButtons()
                        rectFromTwips(3720, 7200, 1455, 495), this);
     cmdCancel = makeButton(QStringLiteral("cmdCancel"), QStringLiteral("Cancel"),
                            rectFromTwips(3720, 7800, 1455, 495), this);
-    setTabOrder(cmdOK, cmdCancel);
+}
+
+// What screen readers call the controls whose caption alone does not say it: the two
+// "Enabled" boxes, the graph, and each list (after its label).
+void SettingsDialog::nameControls()
+{
+    chkEnabled[0]->setAccessibleName(QStringLiteral("Keyboard output"));
+    chkEnabled[1]->setAccessibleName(QStringLiteral("Joystick output"));
+    picGraph->setAccessibleName(QStringLiteral("Step graph"));
+    const std::initializer_list<std::pair<QLabel *, QComboBox *>> labelled{
+        {lblSteps, listSteps},   {lblHysteresis, listHysteresis}, {lblPreload, listPreload},
+        {lblRepeat, listRepeat}, {lblPeriodic, listPeriodic},     {lblJoystick, listJoystick}};
+    for (const auto &[label, list] : labelled)
+        label->setBuddy(list);
 }
 
 void SettingsDialog::connectRules()
@@ -213,6 +236,7 @@ void SettingsDialog::connectRules()
     connect(cmdCancel, &QPushButton::clicked, this, &SettingsDialog::cmdCancel_Click);
     connect(tmrPollDevice, &QTimer::timeout, this, &SettingsDialog::tmrPollDevice_Timer);
     connect(picGraph, &GraphView::mousePressed, this, &SettingsDialog::picGraph_MouseDown);
+    connect(picGraph, &StepGraphView::sectionActivated, this, &SettingsDialog::pickKey);
 }
 
 // Runs once for the dialog's whole life: the periodic entries and the fit to the screen stay.
@@ -229,23 +253,33 @@ void SettingsDialog::firstLoad()
 }
 
 // A dialog taller than the screen (less room for a panel) gives up the difference at the
-// bottom: the graph gets shorter and the buttons move up.
+// bottom: the graph gets shorter and the buttons move up.  The buttons stop below the Joystick
+// frame as long as they stay on screen there; on a shorter screen they move up with the rest
+// and overlap the frame, because OK and Cancel must remain reachable.
 void SettingsDialog::fitToScreenHeight()
 {
-    const QMargins frame = ScreenMetrics::frameMargins(this);
-    const int outerHeight = height() + frame.top() + frame.bottom();
     const int screenHeight = ScreenMetrics::screenSize(this).height();
     if (screenHeight <= 0)
         return;
-    const int maxExcess = cmdOK->y() - (Frame2->geometry().bottom() + 1 + kButtonGapBelowFrames);
-    const int excess = std::min(outerHeight - (screenHeight - kScreenReserve), maxExcess);
+    const QMargins frame = ScreenMetrics::frameMargins(this);
+    const int room = screenHeight - kScreenReserve;
+    const int excess = height() + frame.top() + frame.bottom() - room;
     if (excess <= 0)
         return;
 
-    setFixedSize(width(), height() - excess);
-    picGraph->setDesignSize(picGraph->size() - QSize(0, excess));
-    cmdOK->move(cmdOK->x(), cmdOK->y() - excess);
-    cmdCancel->move(cmdCancel->x(), cmdCancel->y() - excess);
+    const int belowFrames = cmdOK->y() - (Frame2->geometry().bottom() + 1 + kButtonGapBelowFrames);
+    const int capped = std::min(excess, belowFrames);
+    // With the window at the top of the screen, where the lower button ends.
+    const int buttonsBottom = frame.top() + cmdCancel->geometry().bottom() + 1 - capped;
+    shortenBy(buttonsBottom <= room ? capped : excess);
+}
+
+void SettingsDialog::shortenBy(int pixels)
+{
+    setFixedSize(width(), height() - pixels);
+    picGraph->setDesignSize(picGraph->size() - QSize(0, pixels));
+    for (QPushButton *button : {cmdOK, cmdCancel})
+        button->move(button->x(), button->y() - pixels);
 }
 
 void SettingsDialog::LoadForm(int index)
@@ -282,14 +316,21 @@ void SettingsDialog::LoadForm(int index)
     tmrPollDevice->start();
 }
 
+// The check-box rule runs once for the loaded boxes, also when neither box changes: a box set
+// to the state it already has reports nothing, and the controls would keep the enabled states
+// of the previous channel.
 void SettingsDialog::setBoxesFromMode()
 {
     const std::optional<EnabledBoxes> boxes = boxesForMode(m_workSettings.mode);
     if (!boxes)
         return;
-    // Each box runs the check-box rule only when its state really changes.
-    chkEnabled[0]->setChecked(boxes->keyboard);
-    chkEnabled[1]->setChecked(boxes->joystick);
+    {
+        const QSignalBlocker keyboardBlocker(chkEnabled[0]);
+        const QSignalBlocker joystickBlocker(chkEnabled[1]);
+        chkEnabled[0]->setChecked(boxes->keyboard);
+        chkEnabled[1]->setChecked(boxes->joystick);
+    }
+    applyOutputs();
 }
 
 // Selecting from code runs the list's rule exactly once, also when the entry was already
@@ -318,6 +359,11 @@ void SettingsDialog::chkEnabled_Click()
 {
     if (const auto mode = modeForBoxes(chkEnabled[0]->checkState(), chkEnabled[1]->checkState()))
         m_workSettings.mode = *mode;
+    applyOutputs();
+}
+
+void SettingsDialog::applyOutputs()
+{
     setKeyboardListsEnabled(isKeyboardEnabled(m_workSettings.mode));
     const bool joystick = isJoystickEnabled(m_workSettings.mode);
     lblJoystick->setEnabled(joystick);
@@ -403,14 +449,9 @@ void SettingsDialog::tmrPollDevice_Timer()
 
 void SettingsDialog::drawStepGraph()
 {
-    const StepGraphInput input{m_channelIndex,
-                               &m_workSettings,
-                               m_sections,
-                               m_polling.liveValue[m_channelIndex],
-                               m_polling.liveDirection[m_channelIndex],
-                               listJoystick->currentText()};
-    m_stepGraph.draw(picGraph->canvas(), input);
-    picGraph->refresh();
+    picGraph->draw({m_channelIndex, &m_workSettings, m_sections,
+                    m_polling.liveValue[m_channelIndex], m_polling.liveDirection[m_channelIndex],
+                    listJoystick->currentText()});
 }
 
 void SettingsDialog::picGraph_MouseDown(QPointF pos)
@@ -420,7 +461,15 @@ void SettingsDialog::picGraph_MouseDown(QPointF pos)
     const int height = picGraph->drawingAreaSize().height();
     const int section =
         std::clamp(graph::sectionAt(pos.y(), m_sections, height), 0, kMaxSections - 1);
+    // The keyboard carries on from the section clicked last.
+    picGraph->selectSection(section);
+    pickKey(section);
+}
 
+void SettingsDialog::pickKey(int section)
+{
+    if (!isKeyboardEnabled(m_workSettings.mode) || section < 0 || section >= kMaxSections)
+        return;
     KeyPicker &picker = ensureKeyPicker();
     picker.setupKeyboard(section, m_workSettings.keys[section],
                          m_workSettings.keyOperators[section]);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/graphs/StepGraph.h"
 #include "config/ChannelSettings.h"
 
 #include <QDialog>
@@ -20,8 +19,8 @@ namespace orvex {
 
 class ConfigModel;
 class DevicePolling;
-class GraphView;
 class KeyPicker;
+class StepGraphView;
 
 // The channel settings dialog.  It edits a working copy of one channel's record, shows the
 // channel's live input against its steps, opens the key picker for a clicked step and stores the
@@ -66,20 +65,24 @@ private:
     void buildKeyboardFrame();
     void buildJoystickFrame();
     void buildButtons();
+    void nameControls();
     void fitLabelFont();
     void connectRules();
     void firstLoad();
     void fitToScreenHeight();
+    void shortenBy(int pixels);
 
     void setBoxesFromMode();
     void selectEntry(QComboBox *list, int index, Rule rule);
     void addAxis(std::uint8_t code, const char *name);
     void selectAxis(std::uint8_t code);
     void drawStepGraph();
+    void pickKey(int section);
     KeyPicker &ensureKeyPicker();
 
     // The rules, one per control.
     void chkEnabled_Click();
+    void applyOutputs();
     void listSteps_Click();
     void listHysteresis_Click();
     void listRepeat_Click();
@@ -93,7 +96,7 @@ private:
     ConfigModel &m_model;
     DevicePolling &m_polling;
 
-    GraphView *picGraph = nullptr;
+    StepGraphView *picGraph = nullptr;
     QGroupBox *Frame1 = nullptr;
     QLabel *lblSteps = nullptr;
     QComboBox *listSteps = nullptr;
@@ -114,7 +117,6 @@ private:
     QTimer *tmrPollDevice = nullptr;
 
     QPointer<KeyPicker> m_keyPicker;
-    StepGraphPainter m_stepGraph;
 
     int m_channelIndex = 0;
     ChannelSettings m_workSettings;

@@ -3,6 +3,7 @@
 #include "editing/KeyPicker.h"
 #include "editing/ScreenMetrics.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -535,16 +536,115 @@ private Q_SLOTS:
         QCOMPARE(dialog.size(), QSize(369, 541));
     }
 
-    void buttonsNeverMoveIntoTheJoystickFrame()
+    // On any screen of 480 pixels or more OK and Cancel stay on screen: below the Joystick frame
+    // while that is enough, else moved up with the rest of the dialog's bottom.
+    void buttonsStayOnShortScreens_data()
     {
-        ScreenMetrics::setScreenSizeOverride(QSize(640, 300));
+        // Outer height over the screen less its 30 spare pixels, beside the window's frame.
+        QTest::addColumn<int>("excess");
+        QTest::addColumn<bool>("plusBottomFrame");
+        QTest::addColumn<bool>("belowTheFrame");
+        QTest::newRow("fits below the frame") << 31 << false << true;
+        // Cancel ends 8 pixels above the dialog's bottom, and then the frame's bottom edge.
+        QTest::newRow("Cancel still on screen") << 39 << true << true;
+        QTest::newRow("Cancel would leave the screen") << 40 << true << false;
+        QTest::newRow("as on 1024 x 576 with a 45-pixel frame") << 561 + 45 - 546 << false << false;
+        QTest::newRow("as on 800 x 480 with a 45-pixel frame") << 561 + 45 - 450 << false << false;
+    }
+
+    void buttonsStayOnShortScreens()
+    {
+        QFETCH(int, excess);
+        QFETCH(bool, plusBottomFrame);
+        QFETCH(bool, belowTheFrame);
+        QWidget probe;
+        const QMargins frame = ScreenMetrics::frameMargins(&probe);
+        excess += plusBottomFrame ? frame.bottom() : 0;
+        const int screenHeight = 561 + frame.top() + frame.bottom() + 30 - excess;
+        ScreenMetrics::setScreenSizeOverride(QSize(1024, screenHeight));
+
         EditingHarness h;
-        h.open(0);
-        const QRect frame = h.control<QGroupBox>("Frame2")->geometry();
-        QVERIFY(h.control<QPushButton>("cmdOK")->y() > frame.bottom());
-        QCOMPARE(h.control<QPushButton>("cmdCancel")->y() - h.control<QPushButton>("cmdOK")->y(),
-                 40);
-        QCOMPARE(h.dialog->height() - h.control<GraphView>("picGraph")->height(), 16);
+        SettingsDialog &dialog = h.open(0);
+        auto *ok = h.control<QPushButton>("cmdOK");
+        auto *cancel = h.control<QPushButton>("cmdCancel");
+        const int moved = belowTheFrame ? 31 : excess;
+        QCOMPARE(ok->y(), 480 - moved);
+        QCOMPARE(cancel->y(), 520 - moved);
+        QCOMPARE(dialog.height(), 561 - moved);
+        QCOMPARE(h.control<GraphView>("picGraph")->height(), 545 - moved);
+        QVERIFY(frame.top() + cancel->geometry().bottom() + 1 <= screenHeight - 30);
+        // Buttons that reach into the Joystick frame are drawn over it.
+        QCOMPARE(dialog.childAt(cancel->geometry().center()), cancel);
+    }
+
+    // A window's frame is known only once it is on screen; until then the dialog and the key
+    // picker measure the frame of the nearest owner that is, not an estimate.
+    void theOwnersRealFrameStandsInForTheEstimate()
+    {
+        EditingHarness h;
+        SettingsDialog &dialog = h.open(0);
+        QVERIFY(!dialog.isVisible());
+        h.mainWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&h.mainWindow));
+        const QRect outer = h.mainWindow.frameGeometry();
+        const QRect inner = h.mainWindow.geometry();
+        const QMargins real(inner.left() - outer.left(), inner.top() - outer.top(),
+                            outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        QWidget probe;
+        QVERIFY(ScreenMetrics::frameMargins(&probe) != real);
+        QCOMPARE(ScreenMetrics::frameMargins(&dialog), real);
+        KeyPicker picker(&dialog);
+        QCOMPARE(ScreenMetrics::frameMargins(&picker), real);
+    }
+
+    // After every load the enabled states follow the loaded boxes, also when a box already
+    // had the loaded state and so reported no change.
+    void everyLoadAppliesTheOutputBoxes()
+    {
+        const QList<QList<std::uint8_t>> openings{{kModeNone},
+                                                  {kModeNone, kModeNone},
+                                                  {kModeKeyboard, kModeNone, kModeJoystick},
+                                                  {kModeBoth, kModeJoystick, kModeBoth}};
+        for (const QList<std::uint8_t> &modes : openings) {
+            EditingHarness h;
+            for (int channel = 0; channel < modes.size(); ++channel) {
+                const std::uint8_t mode = modes[channel];
+                h.model.channels[channel].mode = mode;
+                h.open(channel);
+                const bool keyboard = mode == kModeKeyboard || mode == kModeBoth;
+                const bool joystick = mode == kModeJoystick || mode == kModeBoth;
+                const QString where =
+                    QStringLiteral("opening %1 of %2").arg(channel).arg(modes.size());
+                QVERIFY2(h.control<QLabel>("lblSteps")->isEnabled() == keyboard, qPrintable(where));
+                QVERIFY2(h.control<QComboBox>("listSteps")->isEnabled() == keyboard,
+                         qPrintable(where));
+                QVERIFY2(h.control<QLabel>("lblJoystick")->isEnabled() == joystick,
+                         qPrintable(where));
+                QVERIFY2(h.control<QComboBox>("listJoystick")->isEnabled() == joystick,
+                         qPrintable(where));
+                QCOMPARE(h.dialog->workSettings().mode, mode);
+            }
+        }
+    }
+
+    void okAndCancelComeFirstInTheTabOrder()
+    {
+        EditingHarness h;
+        SettingsDialog &dialog = h.open(0);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), h.control<QPushButton>("cmdOK"));
+
+        QStringList order;
+        QWidget *widget = h.control<QPushButton>("cmdOK");
+        do {
+            if (widget->focusPolicy() & Qt::TabFocus)
+                order << widget->objectName();
+            widget = widget->nextInFocusChain();
+        } while (widget != h.control<QPushButton>("cmdOK"));
+        QCOMPARE(order, QStringList({"cmdOK", "cmdCancel", "picGraph", "chkEnabled0", "listSteps",
+                                     "listHysteresis", "listPreload", "listRepeat", "listPeriodic",
+                                     "chkEnabled1", "listJoystick"}));
     }
 };
 

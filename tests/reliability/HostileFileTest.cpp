@@ -15,8 +15,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orvex {
@@ -25,6 +29,9 @@ namespace {
 const QString kOpenError = QStringLiteral("Error opening the file");
 const QString kInvalidFile = QStringLiteral("Invalid configuration file");
 const QString kSaveError = QStringLiteral("Error saving file");
+const QString kPartlySaved =
+    QStringLiteral("Error saving file. Only part of it could be written, "
+                   "so the file no longer holds a complete configuration.");
 
 bool runningAsRoot()
 {
@@ -163,22 +170,6 @@ TEST_F(HostileFiles, HugeSparseFileIsMeasuredNotRead)
     expectRefusedEverywhere(huge, kInvalidFile);
 }
 
-TEST_F(HostileFiles, SavingIntoAReadOnlyFolderKeepsThePreviousFile)
-{
-    if (runningAsRoot())
-        GTEST_SKIP() << "root writes into read-only folders";
-    const QString file = path("kept.ORV");
-    const QByteArray previous = goodFile(file);
-    ASSERT_TRUE(QFile::setPermissions(m_folder.path(), QFile::ReadOwner | QFile::ExeOwner));
-
-    prompts.path = file;
-    EXPECT_FALSE(files.saveFile());
-    QFile::setPermissions(m_folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(prompts.messages, QStringList{kSaveError});
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_EQ(contents(file), previous);
-}
-
 // A full file system, played by a file size limit smaller than one image.  With SIGXFSZ
 // ignored the write fails with EFBIG, for root as for anyone.
 class FileSizeLimit
@@ -227,6 +218,98 @@ TEST_F(HostileFiles, SavingOntoAFullDiskKeepsThePreviousFile)
     prompts.messages.clear();
     EXPECT_TRUE(files.saveFile());
     EXPECT_EQ(contents(file).size(), kImageSize);
+}
+
+// Runs `work` on a thread of its own without the power to write into any folder, which root
+// has; capabilities belong to a thread, so the rest of the test keeps them.
+template <typename Work> void withoutFileOverride(Work work)
+{
+    std::thread([&work] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3]{};
+        if (::syscall(SYS_capget, &header, caps) == 0) {
+            caps[CAP_TO_INDEX(CAP_DAC_OVERRIDE)].effective &= ~CAP_TO_MASK(CAP_DAC_OVERRIDE);
+            ::syscall(SYS_capset, &header, caps);
+        }
+        work();
+    }).join();
+}
+
+struct FileStat
+{
+    ino_t inode = 0;
+    mode_t mode = 0;
+};
+
+FileStat fileStat(const QString &file)
+{
+    struct stat info
+    {
+    };
+    ::stat(QFile::encodeName(file).constData(), &info);
+    return {info.st_ino, info.st_mode & 07777};
+}
+
+// A folder that takes no new files: a writable file in it is written in place, keeping its
+// permissions; a read-only one is refused and kept; a write cut short there says that the file
+// is damaged.  Everywhere else the file is replaced whole, also keeping its permissions.
+TEST_F(HostileFiles, SavingWhereNoTemporaryFileCanBeMade)
+{
+    struct Case
+    {
+        const char *name;
+        bool folderWritable;
+        mode_t fileMode;
+        bool diskFull;
+        QStringList messages;
+        bool replaced; // the file is another one afterwards, not the same one rewritten
+    };
+    const Case cases[] = {
+        {"writable folder", true, 0640, false, {}, true},
+        {"writable file", false, 0640, false, {}, false},
+        {"read-only file", false, 0440, false, {kSaveError}, false},
+        {"writable file, disk full", false, 0640, true, {kPartlySaved}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path("Config.ORV");
+        QFile::remove(file);
+        const QByteArray previous = goodFile(file);
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), c.fileMode), 0);
+        const FileStat before = fileStat(file);
+        if (!c.folderWritable) {
+            ASSERT_EQ(::chmod(QFile::encodeName(m_folder.path()).constData(), 0500), 0);
+        }
+
+        prompts.path = file;
+        prompts.messages.clear();
+        model.configChanged = true;
+        bool saved = false;
+        withoutFileOverride([&] {
+            std::optional<FileSizeLimit> limit;
+            if (c.diskFull)
+                limit.emplace(100);
+            saved = files.saveFile();
+        });
+        ::chmod(QFile::encodeName(m_folder.path()).constData(), 0700);
+
+        EXPECT_EQ(prompts.messages, c.messages);
+        EXPECT_EQ(saved, c.messages.isEmpty());
+        EXPECT_EQ(model.configChanged, !saved);
+        const FileStat after = fileStat(file);
+        EXPECT_EQ(after.mode, c.fileMode);
+        EXPECT_EQ(after.inode != before.inode, c.replaced);
+        EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{"Config.ORV"});
+        const ConfigImage image = encodeImage(model);
+        if (saved) {
+            EXPECT_EQ(contents(file),
+                      QByteArray(reinterpret_cast<const char *>(image.data()), kImageSize));
+        } else if (c.diskFull) {
+            EXPECT_LT(contents(file).size(), kImageSize);
+        } else {
+            EXPECT_EQ(contents(file), previous);
+        }
+    }
 }
 
 } // namespace

@@ -57,6 +57,13 @@ void GraphView::clear()
 {
     canvas_.erase(palette().color(backgroundRole()));
     refresh();
+    setReading(0, QString());
+}
+
+void GraphView::setReading(std::uint8_t value, const QString &movement)
+{
+    readingValue_ = value;
+    readingText_ = movement;
 }
 
 void GraphView::paintEvent(QPaintEvent *)

@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QImage>
 #include <QPointF>
+#include <QString>
+#include <cstdint>
 
 namespace orvex {
 
@@ -36,6 +38,12 @@ public:
     // Erases the picture to the widget's own background colour and shows it.
     void clear();
 
+    // What a live picture stands for, as assistive technology reads it: the input (0 to 255)
+    // and a word on its movement.  Owners set it with the picture; clear() resets it.
+    void setReading(std::uint8_t value, const QString &movement);
+    std::uint8_t readingValue() const { return readingValue_; }
+    const QString &readingText() const { return readingText_; }
+
     // The picture currently on screen.
     const QImage &shownImage() const { return shown_; }
 
@@ -57,6 +65,8 @@ private:
     GraphCanvas canvas_;
     QImage shown_;
     int updateCount_ = 0;
+    std::uint8_t readingValue_ = 0;
+    QString readingText_;
 };
 
 } // namespace orvex

@@ -42,7 +42,7 @@ private Q_SLOTS:
     void exitCancelledAtPromptKeepsRunning();
     void exitReleasesDevicesAndEnds();
     void closeBoxRunsExitProcedure();
-    void closeBoxRefusedDuringTransfer();
+    void closeBoxAboutAndEscapeRefusedDuringTransfer();
     void simulatedDevicesMoveWithEveryPoll();
     void settingsButtonsShareOneModalDialog();
 };
@@ -243,22 +243,28 @@ void WindowDeviceTest::closeBoxRunsExitProcedure()
     QCOMPARE(f.devices.openHandleCount(), 0);
 }
 
-void WindowDeviceTest::closeBoxRefusedDuringTransfer()
+// Help > About would hold the transfer in its modal loop, and Escape would hide the progress.
+void WindowDeviceTest::closeBoxAboutAndEscapeRefusedDuringTransfer()
 {
     WindowFixture f;
     f.startViewing();
     QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+    StatusWindow *status = f.window->statusWindow();
     bool closedDuringTransfer = true;
     bool commandsOffDuringTransfer = false;
+    bool progressShownAfterEscape = false;
     bool first = true;
-    connect(f.window->statusWindow(), &StatusWindow::statusChanged, f.window.get(), [&] {
+    connect(status, &StatusWindow::statusChanged, f.window.get(), [&] {
         if (!first)
             return;
         first = false;
         closedDuringTransfer = f.window->close();
         commandsOffDuringTransfer = !f.child<QAction>(QStringLiteral("mnuExit"))->isEnabled() &&
+                                    !f.child<QAction>(QStringLiteral("mnuAbout"))->isEnabled() &&
                                     !f.child<QCheckBox>(QStringLiteral("chkID1"))->isEnabled() &&
                                     !f.child<QWidget>(QStringLiteral("cmdSettings0"))->isEnabled();
+        QTest::keyClick(status, Qt::Key_Escape);
+        progressShownAfterEscape = status->isVisible();
         f.window->mnuExit_Click();
         f.window->mnuDevice_Click(1);
     });
@@ -267,6 +273,8 @@ void WindowDeviceTest::closeBoxRefusedDuringTransfer()
 
     QVERIFY(!closedDuringTransfer);
     QVERIFY(commandsOffDuringTransfer);
+    QVERIFY(progressShownAfterEscape);
+    QVERIFY(!status->isVisible());
     QCOMPARE(ended.count(), 0);
     QVERIFY(f.prompts.questions.empty());
     QCOMPARE(f.polling.deviceNumber, 0);
@@ -275,6 +283,7 @@ void WindowDeviceTest::closeBoxRefusedDuringTransfer()
 
     // Once the transfer is over, everything works again.
     QVERIFY(f.child<QAction>(QStringLiteral("mnuExit"))->isEnabled());
+    QVERIFY(f.child<QAction>(QStringLiteral("mnuAbout"))->isEnabled());
     QVERIFY(f.child<QCheckBox>(QStringLiteral("chkID1"))->isEnabled());
     f.window->close();
     QCOMPARE(ended.count(), 1);
