@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/FileCommands.h"
+#include "core/config/FileCommands.h"
 
 namespace orvex::bench {
 

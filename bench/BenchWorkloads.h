@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/ChannelSettings.h"
-#include "config/ConfigModel.h"
+#include "core/config/ChannelSettings.h"
+#include "core/config/ConfigModel.h"
 
 #include <array>
 #include <cstdint>

@@ -2,11 +2,11 @@
 // never answers costs the window thread per tick, and whether memory stays flat while polling.
 
 #include "ScriptedHidPlatform.h"
-#include "config/ConfigModel.h"
-#include "device/DevicePolling.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/HidapiDeviceAccess.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/config/ConfigModel.h"
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

@@ -2,7 +2,7 @@
 // (for example "LIVE 1 10 60 110 160 210 250") and prints each reply; fails on the first reply
 // that is not OK.  bench/run uses it to hold the emulated inputs steady.
 
-#include "device/backends/EmulatorClient.h"
+#include "core/backends/emulator/EmulatorClient.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // The configuration image codec on the largest configuration.
 
 #include "BenchWorkloads.h"
-#include "config/ConfigImage.h"
+#include "core/config/ConfigImage.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,11 +5,11 @@
 #include "BenchProgram.h"
 #include "BenchWorkloads.h"
 #include "PaintCounter.h"
-#include "app/graphs/GraphCanvas.h"
-#include "app/graphs/GraphView.h"
-#include "app/graphs/StepGraph.h"
-#include "editing/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
-#include "editing/SettingsDialog.h"
+#include "ui/graphs/GraphCanvas.h"
+#include "ui/graphs/GraphView.h"
+#include "ui/graphs/StepGraph.h"
+#include "ui/dialogs/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
+#include "ui/dialogs/SettingsDialog.h"
 
 #include <QTimer>
 #include <benchmark/benchmark.h>

@@ -5,7 +5,7 @@
 #include "BenchProgram.h"
 #include "BenchWorkloads.h"
 #include "PaintCounter.h"
-#include "app/StatusWindow.h"
+#include "ui/windows/StatusWindow.h"
 
 #include <benchmark/benchmark.h>
 

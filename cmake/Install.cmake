@@ -1,6 +1,6 @@
-# Linux desktop integration: where the programs, the udev rule, its helper, the desktop entry,
-# the icon and the AppStream metadata are installed, and what the platform services need to
-# know about those places.
+# Linux desktop integration: where the udev rule, its helper, the desktop entry, the icon and the
+# AppStream metadata are installed, and the paths of those places that the platform services
+# are built with (src/core/platform/linux).
 
 set(ORVEX_UDEV_RULES_DIR "lib/udev/rules.d")
 set(ORVEX_HELPER_DIR "${CMAKE_INSTALL_LIBEXECDIR}/orvex")
@@ -17,20 +17,7 @@ file(RELATIVE_PATH ORVEX_HELPER_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}"
 file(RELATIVE_PATH ORVEX_RULE_FROM_HELPER "${_orvex_prefix}/${ORVEX_HELPER_DIR}"
      "${_orvex_prefix}/${ORVEX_UDEV_RULES_DIR}/70-orvex.rules")
 
-set_property(SOURCE "${CMAKE_SOURCE_DIR}/src/app/LinuxPlatformServices.cpp" APPEND PROPERTY
-    COMPILE_DEFINITIONS
-        "ORVEX_UDEV_RULE_FROM_BINDIR=\"${ORVEX_RULE_FROM_BINDIR}\""
-        "ORVEX_UDEV_HELPER_FROM_BINDIR=\"${ORVEX_HELPER_FROM_BINDIR}\""
-        "ORVEX_UDEV_RULE_INSTALLED=\"${_orvex_prefix}/${ORVEX_UDEV_RULES_DIR}/70-orvex.rules\""
-        "ORVEX_UDEV_RULE_IN_SOURCE_TREE=\"${ORVEX_UDEV_RULE}\"")
-
-# The volume label lookup probes file systems with libblkid.
-target_link_libraries(orvex_core PRIVATE PkgConfig::BLKID)
-
-# The message boxes that offer to install the udev rule.
-target_sources(orvex_ui PRIVATE
-    "${CMAKE_SOURCE_DIR}/src/app/MessageBoxAccessPrompts.cpp"
-    "${CMAKE_SOURCE_DIR}/src/app/MessageBoxAccessPrompts.h")
+set(ORVEX_RULE_INSTALLED "${_orvex_prefix}/${ORVEX_UDEV_RULES_DIR}/70-orvex.rules")
 
 configure_file(data/orvex-udev-setup.in "${CMAKE_BINARY_DIR}/data/orvex-udev-setup" @ONLY)
 configure_file(data/orvex-config.metainfo.xml.in

@@ -2,11 +2,11 @@
 // program can open again with the same configuration; a refused one writes nothing.
 
 #include "FuzzSupport.h"
-#include "config/ConfigFile.h"
-#include "config/ConfigImage.h"
-#include "ctl/ConfigJson.h"
-#include "ctl/Console.h"
-#include "ctl/OrvexCtl.h"
+#include "core/config/ConfigFile.h"
+#include "core/config/ConfigImage.h"
+#include "programs/ctl/ConfigJson.h"
+#include "programs/ctl/Console.h"
+#include "programs/ctl/OrvexCtl.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

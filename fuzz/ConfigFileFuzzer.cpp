@@ -1,8 +1,8 @@
 // Any bytes as a configuration file: only a 512-byte file that decodes changes the model.
 
 #include "FuzzSupport.h"
-#include "config/ConfigFile.h"
-#include "config/ConfigImage.h"
+#include "core/config/ConfigFile.h"
+#include "core/config/ConfigImage.h"
 
 #include <QFile>
 #include <QTemporaryDir>

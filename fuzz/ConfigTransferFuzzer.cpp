@@ -4,11 +4,11 @@
 // ever ends in a success message.
 
 #include "FuzzSupport.h"
-#include "config/ConfigImage.h"
-#include "device/ConfigTransfer.h"
-#include "device/DevicePolling.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/config/ConfigImage.h"
+#include "core/link/ConfigTransfer.h"
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <algorithm>
 #include <vector>

@@ -2,7 +2,7 @@
 // ranges that survives encoding and decoding again; a rejected one leaves no trace.
 
 #include "FuzzSupport.h"
-#include "config/ConfigImage.h"
+#include "core/config/ConfigImage.h"
 
 #include <algorithm>
 

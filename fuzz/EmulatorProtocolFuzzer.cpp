@@ -1,11 +1,12 @@
 // Any byte stream as requests to the emulator: every line gets exactly one well-formed reply
 // that the client understands, and the session's handles are all closed when it ends.
 
+#include "core/backends/emulator/EmulatorWire.h"
 #include "FuzzSupport.h"
-#include "device/backends/EmulatorClient.h"
-#include "device/backends/EmulatorDeviceAccess.h"
-#include "device/backends/EmulatorProtocol.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/backends/emulator/EmulatorClient.h"
+#include "core/backends/emulator/EmulatorDeviceAccess.h"
+#include "programs/emulator/EmulatorProtocol.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QByteArrayView>
 #include <algorithm>

@@ -1,8 +1,9 @@
 // Any line as an emulator reply to the client: it is taken apart without surprises, and only a
 // real error status is ever passed on as one.
 
+#include "core/backends/emulator/EmulatorWire.h"
 #include "FuzzSupport.h"
-#include "device/backends/EmulatorDeviceAccess.h"
+#include "core/backends/emulator/EmulatorDeviceAccess.h"
 
 using namespace orvex;
 using namespace orvex::fuzz;

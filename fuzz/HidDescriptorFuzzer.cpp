@@ -2,7 +2,7 @@
 // from sysfs, so nothing may make it read outside them or report a length hidraw cannot carry.
 
 #include "FuzzSupport.h"
-#include "device/backends/HidReportDescriptor.h"
+#include "core/backends/hidapi/HidReportDescriptor.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "config/ChannelSettings.h"
+#include "core/config/ChannelSettings.h"
 
-#include "config/ConfigModel.h"
+#include "core/config/ConfigModel.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

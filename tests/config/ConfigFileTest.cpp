@@ -1,6 +1,6 @@
-#include "config/ConfigFile.h"
+#include "core/config/ConfigFile.h"
 
-#include "config/ConfigModel.h"
+#include "core/config/ConfigModel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "config/ConfigImage.h"
+#include "core/config/ConfigImage.h"
 
-#include "config/ConfigModel.h"
+#include "core/config/ConfigModel.h"
 
 #include <gtest/gtest.h>
 

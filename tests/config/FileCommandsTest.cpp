@@ -1,7 +1,7 @@
-#include "config/FileCommands.h"
+#include "core/config/FileCommands.h"
 
-#include "config/ConfigFile.h"
-#include "config/ConfigModel.h"
+#include "core/config/ConfigFile.h"
+#include "core/config/ConfigModel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "CtlTestSupport.h"
-#include "config/ConfigImage.h"
-#include "config/ConfigModel.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "ctl/ConfigJson.h"
+#include "programs/ctl/ConfigJson.h"
 
-#include "config/ConfigImage.h"
-#include "config/ConfigModel.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

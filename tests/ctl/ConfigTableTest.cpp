@@ -1,7 +1,7 @@
-#include "ctl/ConfigTable.h"
+#include "programs/ctl/ConfigTable.h"
 
-#include "config/ConfigModel.h"
-#include "ctl/SettingNames.h"
+#include "core/config/ConfigModel.h"
+#include "programs/ctl/SettingNames.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

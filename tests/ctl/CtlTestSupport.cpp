@@ -1,6 +1,6 @@
 #include "CtlTestSupport.h"
 
-#include "ctl/OrvexCtl.h"
+#include "programs/ctl/OrvexCtl.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ctl/Console.h"
+#include "programs/ctl/Console.h"
 
 #include <QBuffer>
 #include <QByteArray>

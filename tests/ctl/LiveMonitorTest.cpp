@@ -1,9 +1,9 @@
-#include "ctl/LiveMonitor.h"
+#include "programs/ctl/LiveMonitor.h"
 
 #include "CtlTestSupport.h"
-#include "config/ConfigModel.h"
-#include "ctl/DeviceSession.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/config/ConfigModel.h"
+#include "programs/ctl/DeviceSession.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // orvex-emulator on a socket of its own.
 
 #include "CtlTestSupport.h"
-#include "config/ConfigImage.h"
-#include "config/ConfigModel.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

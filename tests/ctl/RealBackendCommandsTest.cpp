@@ -3,10 +3,10 @@
 
 #include "CtlTestSupport.h"
 #include "ScriptedHidPlatform.h"
-#include "config/ConfigImage.h"
-#include "config/ConfigModel.h"
-#include "device/backends/DeviceLock.h"
-#include "device/backends/HidapiDeviceAccess.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
+#include "core/backends/locking/DeviceLock.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "app/MessageBoxAccessPrompts.h"
+#include "ui/windows/MessageBoxAccessPrompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "FakeSystemTree.h"
-#include "app/LinuxPlatformServices.h"
+#include "core/platform/linux/LinuxPlatformServices.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LinuxPlatformServices.h"
+#include "core/platform/linux/LinuxPlatformServices.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "editing/ChannelEditRules.h"
+#include "core/config/ChannelEditRules.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>

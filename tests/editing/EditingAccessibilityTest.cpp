@@ -1,10 +1,10 @@
 // The settings dialog and the key picker as a screen reader and a keyboard-only user meet them.
 
 #include "EditingHarness.h"
-#include "app/graphs/StepGraphView.h"
-#include "editing/KeyNames.h"
-#include "editing/KeyPicker.h"
-#include "editing/ScreenMetrics.h"
+#include "ui/graphs/StepGraphView.h"
+#include "core/keys/KeyNames.h"
+#include "ui/dialogs/KeyPicker.h"
+#include "ui/dialogs/ScreenMetrics.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

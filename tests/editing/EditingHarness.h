@@ -1,10 +1,10 @@
 #pragma once
 
-#include "config/ConfigModel.h"
-#include "device/DevicePolling.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/VirtualDeviceAccess.h"
-#include "editing/SettingsDialog.h"
+#include "core/config/ConfigModel.h"
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "ui/dialogs/SettingsDialog.h"
 
 #include <QWidget>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "editing/KeyNames.h"
+#include "core/keys/KeyNames.h"
 
 #include <QRect>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "editing/KeyPicker.h"
+#include "ui/dialogs/KeyPicker.h"
 
-#include "config/ChannelSettings.h"
-#include "editing/KeyNames.h"
-#include "editing/ScreenMetrics.h"
+#include "core/config/ChannelSettings.h"
+#include "core/keys/KeyNames.h"
+#include "ui/dialogs/ScreenMetrics.h"
 
 #include <QCheckBox>
 #include <QPointer>

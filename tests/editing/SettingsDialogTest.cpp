@@ -1,7 +1,7 @@
 #include "EditingHarness.h"
-#include "app/graphs/GraphView.h"
-#include "editing/KeyPicker.h"
-#include "editing/ScreenMetrics.h"
+#include "ui/graphs/GraphView.h"
+#include "ui/dialogs/KeyPicker.h"
+#include "ui/dialogs/ScreenMetrics.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // Exclusive device access: the per-device lock files and the locking device access layer.
 
-#include "device/backends/DeviceLock.h"
+#include "core/backends/locking/DeviceLock.h"
 
-#include "device/DeviceMessages.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/link/DeviceMessages.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // The emulator faces any local program of the user: its socket is private, its lines bounded,
 // and nonsense gets BAD without anything else happening.
 
-#include "device/backends/EmulatorProtocol.h"
-#include "device/backends/EmulatorServer.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "programs/emulator/EmulatorProtocol.h"
+#include "programs/emulator/EmulatorServer.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

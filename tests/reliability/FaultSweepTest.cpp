@@ -2,7 +2,7 @@
 // and with the device unplugged in turn, on both devices.
 
 #include "ReliabilitySupport.h"
-#include "config/ConfigImage.h"
+#include "core/config/ConfigImage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // Configuration files that are not what they seem: each gets its clear message at once, is
 // never read whole, and costs the user nothing.
 
-#include "config/ConfigFile.h"
-#include "config/ConfigImage.h"
-#include "config/ConfigModel.h"
-#include "config/FileCommands.h"
-#include "ctl/Console.h"
-#include "ctl/OrvexCtl.h"
+#include "core/config/ConfigFile.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
+#include "core/config/FileCommands.h"
+#include "programs/ctl/Console.h"
+#include "programs/ctl/OrvexCtl.h"
 
 #include <QBuffer>
 #include <QDir>

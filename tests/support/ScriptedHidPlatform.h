@@ -6,8 +6,8 @@
 // VirtualDeviceAccess); the keyboard node types, and every node can be made late, silent,
 // chatty or unplugged.
 
-#include "device/backends/HidPlatform.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/backends/hidapi/HidPlatform.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -6,19 +6,19 @@
 //
 // Usage: orvex-screenshot-tour OUTPUT-FOLDER   (scripts/screenshots runs it under Xvfb)
 
-#include "app/MainWindow.h"
-#include "app/PlatformServices.h"
-#include "app/QtFilePrompts.h"
-#include "app/Startup.h"
-#include "config/ConfigImage.h"
-#include "config/ConfigModel.h"
-#include "config/FileCommands.h"
-#include "device/DevicePolling.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/DeviceAccessFactory.h"
-#include "device/backends/VirtualDeviceAccess.h"
-#include "editing/KeyPicker.h"
-#include "editing/SettingsDialog.h"
+#include "ui/windows/MainWindow.h"
+#include "core/platform/PlatformServices.h"
+#include "ui/windows/QtFilePrompts.h"
+#include "core/startup/Startup.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
+#include "core/config/FileCommands.h"
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/DeviceAccessFactory.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "ui/dialogs/KeyPicker.h"
+#include "ui/dialogs/SettingsDialog.h"
 
 #include <QApplication>
 #include <QDir>

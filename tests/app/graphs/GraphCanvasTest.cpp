@@ -1,4 +1,4 @@
-#include "app/graphs/GraphCanvas.h"
+#include "ui/graphs/GraphCanvas.h"
 
 #include <QTest>
 #include <set>

@@ -1,4 +1,4 @@
-#include "app/graphs/GraphGeometry.h"
+#include "core/graph/GraphGeometry.h"
 
 #include <gtest/gtest.h>
 #include <vector>

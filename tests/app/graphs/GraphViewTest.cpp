@@ -1,4 +1,4 @@
-#include "app/graphs/GraphView.h"
+#include "ui/graphs/GraphView.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "app/graphs/OverviewGraph.h"
+#include "ui/graphs/OverviewGraph.h"
 
-#include "app/graphs/GraphCanvas.h"
-#include "app/graphs/GraphGeometry.h"
-#include "config/ChannelSettings.h"
+#include "ui/graphs/GraphCanvas.h"
+#include "core/graph/GraphGeometry.h"
+#include "core/config/ChannelSettings.h"
 
 #include <QTest>
 #include <set>

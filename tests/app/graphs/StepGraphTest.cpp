@@ -1,7 +1,7 @@
-#include "app/graphs/StepGraph.h"
+#include "ui/graphs/StepGraph.h"
 
-#include "app/graphs/GraphCanvas.h"
-#include "config/ChannelSettings.h"
+#include "ui/graphs/GraphCanvas.h"
+#include "core/config/ChannelSettings.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

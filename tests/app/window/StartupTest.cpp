@@ -1,7 +1,7 @@
-#include "app/Startup.h"
+#include "core/startup/Startup.h"
 
 #include "WindowFixture.h"
-#include "app/PlatformServices.h"
+#include "core/platform/PlatformServices.h"
 
 #include <QAction>
 #include <QCheckBox>

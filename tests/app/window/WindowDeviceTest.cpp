@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
-#include "app/StatusWindow.h"
-#include "app/graphs/GraphView.h"
-#include "editing/SettingsDialog.h"
+#include "ui/windows/StatusWindow.h"
+#include "ui/graphs/GraphView.h"
+#include "ui/dialogs/SettingsDialog.h"
 
 #include <QAction>
 #include <QApplication>

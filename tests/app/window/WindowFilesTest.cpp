@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
-#include "app/StatusWindow.h"
-#include "config/ConfigImage.h"
+#include "ui/windows/StatusWindow.h"
+#include "core/config/ConfigImage.h"
 
 #include <QAction>
 #include <QDir>

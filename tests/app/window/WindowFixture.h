@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/MainWindow.h"
-#include "config/ConfigModel.h"
-#include "config/FileCommands.h"
-#include "device/DevicePolling.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "ui/windows/MainWindow.h"
+#include "core/config/ConfigModel.h"
+#include "core/config/FileCommands.h"
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
-#include "app/AboutWindow.h"
-#include "app/StatusWindow.h"
-#include "app/graphs/GraphView.h"
+#include "ui/windows/AboutWindow.h"
+#include "ui/windows/StatusWindow.h"
+#include "ui/graphs/GraphView.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,8 +1,9 @@
-#include "device/backends/DeviceAccessFactory.h"
-#include "device/backends/DeviceLock.h"
-#include "device/backends/EmulatorDeviceAccess.h"
-#include "device/backends/HidapiDeviceAccess.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/backends/emulator/EmulatorWire.h"
+#include "core/backends/DeviceAccessFactory.h"
+#include "core/backends/locking/DeviceLock.h"
+#include "core/backends/emulator/EmulatorDeviceAccess.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>

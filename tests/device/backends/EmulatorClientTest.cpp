@@ -1,7 +1,7 @@
 // The emulator client against a scripted server on a real Unix-domain socket: replies that come
 // in pieces or run on, over-long lines and servers that hang up.
 
-#include "device/backends/EmulatorClient.h"
+#include "core/backends/emulator/EmulatorClient.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,7 @@
-#include "device/backends/EmulatorProtocol.h"
+#include "core/backends/emulator/EmulatorWire.h"
+#include "programs/emulator/EmulatorProtocol.h"
 
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QList>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The emulator over a real Unix-domain socket: an EmulatorServer runs in its own thread with
 // its own event loop, and the tests talk to it the way the programs do.
 
-#include "device/backends/EmulatorClient.h"
-#include "device/backends/EmulatorDeviceAccess.h"
-#include "device/backends/EmulatorServer.h"
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/backends/emulator/EmulatorClient.h"
+#include "core/backends/emulator/EmulatorDeviceAccess.h"
+#include "programs/emulator/EmulatorServer.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

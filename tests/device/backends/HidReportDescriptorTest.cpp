@@ -1,4 +1,4 @@
-#include "device/backends/HidReportDescriptor.h"
+#include "core/backends/hidapi/HidReportDescriptor.h"
 
 #include "ScriptedHidPlatform.h"
 

@@ -1,8 +1,8 @@
 // The hidapi backend, run against scripted composite devices behind its system seam.
 
 #include "ScriptedHidPlatform.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/HidapiDeviceAccess.h"
+#include "core/link/DeviceTransport.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
 
 #include <QFile>
 #include <QTemporaryDir>

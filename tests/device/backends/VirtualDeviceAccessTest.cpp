@@ -1,8 +1,8 @@
-#include "device/backends/VirtualDeviceAccess.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 
-#include "config/ConfigModel.h"
-#include "device/DeviceTransport.h"
-#include "device/backends/HardwareId.h"
+#include "core/config/ConfigModel.h"
+#include "core/link/DeviceTransport.h"
+#include "core/access/HardwareId.h"
 
 #include <gtest/gtest.h>
 #include <set>

@@ -1,5 +1,5 @@
 #include "LinkFixture.h"
-#include "config/ConfigImage.h"
+#include "core/config/ConfigImage.h"
 
 #include <utility>
 

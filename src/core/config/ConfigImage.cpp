@@ -1,0 +1,133 @@
+#include "core/config/ConfigImage.h"
+
+#include "core/config/ConfigModel.h"
+
+namespace orvex {
+
+using namespace image;
+
+void encodeImage(const ConfigModel &model, ConfigImage &image)
+{
+    image.fill(0);
+    for (int c = 0; c < kChannelCount; ++c) {
+        const ChannelSettings &r = model.channels[c];
+        std::uint8_t *block = image.data() + blockStart(c);
+
+        const int used = sectionsForSteps(r.steps);
+        for (int s = 0; s < used; ++s) {
+            block[2 * s] = r.keyOperators[s];
+            block[2 * s + 1] = r.keys[s];
+        }
+        block[kStepsOffset] = r.steps;
+        block[kFlagsOffset] = static_cast<std::uint8_t>(
+            (r.steps == kDirectionalSteps ? kFlagDirectional : 0) | (r.repeat ? kFlagRepeat : 0) |
+            (r.preload ? kFlagPreload : 0));
+        block[kPeriodicOffset] = r.periodic;
+        block[kHysteresisOffset] = r.hysteresis;
+        block[kModeOffset] = r.mode;
+        block[kAxisOffset] = r.axis;
+
+        // A channel without keyboard output carries no keyboard header; its key pairs stay.
+        if (!isKeyboardEnabled(r.mode)) {
+            block[kStepsOffset] = 0;
+            block[kFlagsOffset] = 0;
+            block[kPeriodicOffset] = 0;
+            block[kHysteresisOffset] = 0;
+        }
+    }
+    image[kPowerOnDelayAddress] = model.powerOnDelay;
+}
+
+ConfigImage encodeImage(const ConfigModel &model)
+{
+    ConfigImage image;
+    encodeImage(model, image);
+    return image;
+}
+
+namespace {
+
+constexpr std::uint8_t kMaxSteps = kDirectionalSteps;
+constexpr std::uint8_t kMaxPeriodic = 100;
+constexpr std::uint8_t kMaxHysteresis = 2;
+constexpr std::uint8_t kMaxMode = kModeBoth;
+
+// Reads one channel block into `r` (which holds the defaults); false when a value is out of range.
+bool decodeChannel(ConfigModel &model, int c, const std::uint8_t *block)
+{
+    ChannelSettings &r = model.channels[c];
+
+    r.steps = block[kStepsOffset];
+    if (r.steps > kMaxSteps)
+        return false;
+
+    const int used = sectionsForSteps(r.steps);
+    for (int s = 0; s < used; ++s) {
+        r.keyOperators[s] = block[2 * s];
+        r.keys[s] = block[2 * s + 1];
+    }
+
+    // Directional is known from the steps code; the flag bit is not consulted.
+    r.repeat = (block[kFlagsOffset] & kFlagRepeat) ? 1 : 0;
+    r.preload = (block[kFlagsOffset] & kFlagPreload) ? 1 : 0;
+
+    r.periodic = block[kPeriodicOffset];
+    if (r.periodic > kMaxPeriodic)
+        return false;
+
+    r.hysteresis = block[kHysteresisOffset];
+    if (r.hysteresis > kMaxHysteresis)
+        return false;
+    model.setHysteresisThreshold(r.hysteresis, c);
+
+    r.mode = block[kModeOffset];
+    if (r.mode > kMaxMode)
+        return false;
+
+    // Keyboard output without steps cannot work: turn the keyboard off, keep the joystick.
+    if (isKeyboardEnabled(r.mode) && r.steps == 0)
+        r.mode = isJoystickEnabled(r.mode) ? kModeJoystick : kModeNone;
+
+    r.axis = block[kAxisOffset];
+
+    // A channel without keyboard output gets the keyboard defaults; its keys stay as read.
+    if (!isKeyboardEnabled(r.mode)) {
+        r.steps = 3;
+        r.hysteresis = 1;
+        r.repeat = 0;
+        r.periodic = 0;
+        r.preload = 1;
+    }
+    return true;
+}
+
+} // namespace
+
+bool decodeImage(ConfigModel &model, const ConfigImage &image)
+{
+    const auto keptChannels = model.channels;
+    const std::uint8_t keptDelay = model.powerOnDelay;
+
+    // Sections that the image does not fill come back as "Not Used" with no modifiers.
+    model.resetSettings();
+
+    bool valid = true;
+    for (int c = 0; c < kChannelCount && valid; ++c)
+        valid = decodeChannel(model, c, image.data() + blockStart(c));
+    if (valid && image[kPowerOnDelayAddress] > kMaxPowerOnDelay)
+        valid = false;
+
+    if (valid) {
+        model.powerOnDelay = image[kPowerOnDelayAddress];
+    } else {
+        model.channels = keptChannels;
+        for (int c = 0; c < kChannelCount; ++c)
+            model.setHysteresisThreshold(model.channels[c].hysteresis, c);
+        model.powerOnDelay = keptDelay;
+    }
+
+    model.notifyPowerOnDelay();
+    return valid;
+}
+
+} // namespace orvex

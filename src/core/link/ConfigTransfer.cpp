@@ -1,0 +1,387 @@
+#include "core/link/ConfigTransfer.h"
+
+#include "core/config/ChannelSettings.h"
+#include "core/config/ConfigImage.h"
+#include "core/config/ConfigModel.h"
+#include "core/config/FileCommands.h"
+#include "core/link/DeviceMessages.h"
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+
+#include <utility>
+
+namespace orvex {
+
+namespace {
+
+constexpr std::uint8_t kClearedSignature = 0;
+
+int headerAddress(int channel, int index)
+{
+    return image::blockStart(channel) + image::kHeaderOffset + index;
+}
+
+// Number of section-pair bytes a channel moves, from its steps byte in the image.
+int sectionPairBytes(const ConfigImage &image, int channel)
+{
+    return 2 * sectionsForSteps(image[headerAddress(channel, 0)]);
+}
+
+QString deviceLabel(int deviceNumber)
+{
+    return QString::number(deviceNumber + 1);
+}
+
+UserMessage errorMessage(const QString &text)
+{
+    return {text, kMainWindowTitle, MessageIcon::Critical};
+}
+
+UserMessage successMessage(const QString &text)
+{
+    return {text, kShortTitle, MessageIcon::None};
+}
+
+// The two progress lines of one transfer direction ("Reading" or "Writing"): the first counts
+// channel headers, the second section-pair bytes.
+class ProgressText
+{
+public:
+    explicit ProgressText(QString verb)
+        : m_verb(std::move(verb))
+    {}
+
+    // Before the header of `channel` moves.
+    QString header(int channel) const
+    {
+        return text(ConfigTransfer::percentText(channel, kChannelCount), percent(0));
+    }
+
+    // Before section-pair byte `done` of `total` moves.
+    QString data(int done, int total) const
+    {
+        return text(percent(100), ConfigTransfer::percentText(done, total));
+    }
+
+    QString finished() const { return text(percent(100), percent(100)); }
+
+private:
+    static QString percent(int value) { return QString::number(value) + QLatin1Char('%'); }
+
+    QString text(const QString &configurationPercent, const QString &dataPercent) const
+    {
+        return m_verb + QStringLiteral(" configuration - ") + configurationPercent + kLineBreak +
+               m_verb + QStringLiteral(" data - ") + dataPercent;
+    }
+
+    QString m_verb;
+};
+
+// One transfer's private handle and status window.  Every way out closes the handle before the
+// status window goes, and both are gone before any message is shown.
+class TransferSession
+{
+public:
+    TransferSession(DeviceTransport &transport, TransferView &view, int deviceNumber,
+                    const QString &verb)
+        : m_transport(transport)
+        , m_view(view)
+        , m_deviceNumber(deviceNumber)
+        , m_progress(verb)
+    {
+        m_view.showTransferStatus();
+        m_statusShown = true;
+    }
+
+    ~TransferSession() { end(); }
+
+    TransferSession(const TransferSession &) = delete;
+    TransferSession &operator=(const TransferSession &) = delete;
+
+    int deviceNumber() const { return m_deviceNumber; }
+    const ProgressText &progress() const { return m_progress; }
+
+    bool open()
+    {
+        m_openStatus = m_transport.openDevice(m_handle, m_deviceNumber);
+        return m_openStatus == hid::kSuccess;
+    }
+
+    std::uint8_t readByte(int address) { return m_transport.readDeviceByte(m_handle, address); }
+
+    // Whether any read since the transfer began failed (the transport's sticky flag).
+    bool readFailed() const { return m_transport.deviceError; }
+
+    bool writeByte(int address, std::uint8_t value)
+    {
+        return m_transport.writeDeviceByte(m_handle, address, value) == hid::kSuccess;
+    }
+
+    void setStatus(const QString &text) { m_view.setTransferStatus(text); }
+
+    void closeHandle()
+    {
+        if (DeviceTransport::isOpen(m_handle))
+            m_transport.closeDevice(m_handle);
+        m_handle = kClosedHandle;
+    }
+
+    void end()
+    {
+        closeHandle();
+        if (m_statusShown)
+            m_view.hideTransferStatus();
+        m_statusShown = false;
+    }
+
+    TransferResult fail(TransferResult result, const QString &text)
+    {
+        end();
+        m_view.showMessage(errorMessage(text));
+        return result;
+    }
+
+    TransferResult succeed(const QString &text)
+    {
+        end();
+        m_view.processPendingEvents();
+        m_view.showMessage(successMessage(text));
+        return TransferResult::Success;
+    }
+
+    // The device could not be opened: absent, or held by another program, which is said so
+    // rather than calling a plugged-in device missing.
+    TransferResult notFound()
+    {
+        return fail(TransferResult::NotFound,
+                    deviceUnavailableText(m_transport.access(), m_deviceNumber, m_openStatus));
+    }
+
+private:
+    DeviceTransport &m_transport;
+    TransferView &m_view;
+    int m_deviceNumber;
+    HidStatus m_openStatus = hid::kSuccess;
+    ProgressText m_progress;
+    HidHandle m_handle = kClosedHandle;
+    bool m_statusShown = false;
+};
+
+// Reads the configured part of the device memory into an image: the six headers, the power-on
+// delay, then each channel's section pairs.  The first failed exchange stops the read: with the
+// device gone, every further one would only wait for its time-out.
+class ImageReader
+{
+public:
+    explicit ImageReader(TransferSession &session)
+        : m_session(session)
+    {}
+
+    const ConfigImage &image() const { return m_image; }
+
+    bool readHeaders()
+    {
+        for (int channel = 0; channel < kChannelCount; ++channel) {
+            m_session.setStatus(m_session.progress().header(channel));
+            for (int index = 0; index < image::kHeaderSize; ++index) {
+                if (!readInto(headerAddress(channel, index)))
+                    return false;
+            }
+            m_total += sectionPairBytes(m_image, channel);
+        }
+        return true;
+    }
+
+    bool readPowerOnDelay() { return readInto(image::kPowerOnDelayAddress); }
+
+    bool readSections()
+    {
+        int done = 0;
+        for (int channel = 0; channel < kChannelCount; ++channel) {
+            const int start = image::blockStart(channel);
+            for (int offset = 0; offset < sectionPairBytes(m_image, channel); ++offset) {
+                m_session.setStatus(m_session.progress().data(done, m_total));
+                ++done;
+                if (!readInto(start + offset))
+                    return false;
+            }
+        }
+        m_session.setStatus(m_session.progress().finished());
+        return true;
+    }
+
+private:
+    bool readInto(int address)
+    {
+        m_image[address] = m_session.readByte(address);
+        return !m_session.readFailed();
+    }
+
+    TransferSession &m_session;
+    ConfigImage m_image{};
+    int m_total = 0;
+};
+
+// Writes the configured part of an image to the device memory.  Every exchange is checked and
+// the first failure stops the write, so that a partial write can never pass as complete.
+class ImageWriter
+{
+public:
+    ImageWriter(TransferSession &session, const ConfigImage &image)
+        : m_session(session)
+        , m_image(image)
+    {}
+
+    // The signature goes first, so that a device whose write breaks off is not left looking
+    // configured.
+    bool clearSignature()
+    {
+        return m_session.writeByte(image::kSignatureAddress, kClearedSignature) &&
+               m_session.writeByte(image::kSignatureAddress + 1, kClearedSignature);
+    }
+
+    bool writeHeaders()
+    {
+        for (int channel = 0; channel < kChannelCount; ++channel) {
+            m_session.setStatus(m_session.progress().header(channel));
+            for (int index = 0; index < image::kHeaderSize; ++index) {
+                if (!writeFrom(headerAddress(channel, index)))
+                    return false;
+            }
+            m_total += sectionPairBytes(m_image, channel);
+        }
+        return true;
+    }
+
+    bool writePowerOnDelay() { return writeFrom(image::kPowerOnDelayAddress); }
+
+    bool writeSections()
+    {
+        int done = 0;
+        for (int channel = 0; channel < kChannelCount; ++channel) {
+            const int start = image::blockStart(channel);
+            for (int offset = 0; offset < sectionPairBytes(m_image, channel); ++offset) {
+                m_session.setStatus(m_session.progress().data(done, m_total));
+                ++done;
+                if (!writeFrom(start + offset))
+                    return false;
+            }
+        }
+        m_session.setStatus(m_session.progress().finished());
+        return true;
+    }
+
+    bool storeSignature()
+    {
+        return m_session.writeByte(image::kSignatureAddress, image::kSignature[0]) &&
+               m_session.writeByte(image::kSignatureAddress + 1, image::kSignature[1]);
+    }
+
+private:
+    bool writeFrom(int address) { return m_session.writeByte(address, m_image[address]); }
+
+    TransferSession &m_session;
+    const ConfigImage &m_image;
+    int m_total = 0;
+};
+
+} // namespace
+
+ConfigTransfer::ConfigTransfer(DevicePolling &polling, ConfigModel &model, TransferView &view)
+    : m_polling(polling)
+    , m_transport(polling.transport())
+    , m_model(model)
+    , m_view(view)
+{}
+
+bool ConfigTransfer::isBusy() const
+{
+    return m_polling.transferBusy;
+}
+
+template <typename Transfer> TransferResult ConfigTransfer::withPollingPaused(Transfer transfer)
+{
+    m_polling.transferBusy = true;
+    m_polling.closePollingHandle();
+    const TransferResult result = transfer();
+    // Only a viewed device needs its polling handle back; when none is viewed the wait tick
+    // opens one itself, and reopening here would leave a second handle behind.
+    if (m_polling.deviceAttached && !DeviceTransport::isOpen(m_polling.deviceHandle))
+        m_transport.openDevice(m_polling.deviceHandle, m_polling.deviceNumber);
+    m_polling.transferBusy = false;
+    return result;
+}
+
+TransferResult ConfigTransfer::readFromDevice(FileCommands *files)
+{
+    if (isBusy())
+        return TransferResult::Busy;
+    if (files != nullptr && files->askSaveChanges())
+        return TransferResult::Cancelled;
+    return withPollingPaused([this] { return readConfiguration(); });
+}
+
+TransferResult ConfigTransfer::writeToDevice()
+{
+    if (isBusy())
+        return TransferResult::Busy;
+    return withPollingPaused([this] { return writeConfiguration(); });
+}
+
+TransferResult ConfigTransfer::readConfiguration()
+{
+    TransferSession session(m_transport, m_view, m_polling.deviceNumber, QStringLiteral("Reading"));
+    m_transport.deviceError = false;
+    if (!session.open())
+        return session.notFound();
+
+    const QString readError = QStringLiteral("Error while reading from the ORVEX (%1)")
+                                  .arg(deviceLabel(session.deviceNumber()));
+    ImageReader reader(session);
+    if (!reader.readHeaders() || !reader.readPowerOnDelay() || !reader.readSections())
+        return session.fail(TransferResult::ReadError, readError);
+
+    session.closeHandle();
+    if (!decodeImage(m_model, reader.image()))
+        return session.fail(TransferResult::InvalidConfiguration,
+                            QStringLiteral("Invalid configuration"));
+    return session.succeed(
+        QStringLiteral("The configuration was successfully read from the device"));
+}
+
+TransferResult ConfigTransfer::writeConfiguration()
+{
+    TransferSession session(m_transport, m_view, m_polling.deviceNumber, QStringLiteral("Writing"));
+    const ConfigImage image = encodeImage(m_model);
+    if (!session.open())
+        return session.notFound();
+
+    ImageWriter writer(session, image);
+    const bool complete = writer.clearSignature() && writer.writeHeaders() &&
+                          writer.writePowerOnDelay() && writer.writeSections() &&
+                          writer.storeSignature();
+    if (!complete) {
+        return session.fail(TransferResult::WriteError,
+                            QStringLiteral("Error while writing to the ORVEX (%1)")
+                                .arg(deviceLabel(session.deviceNumber())));
+    }
+
+    session.end();
+    m_polling.deviceWritten[static_cast<std::size_t>(session.deviceNumber())] = true;
+    return session.succeed(
+        QStringLiteral("The configuration was successfully saved to the device"));
+}
+
+QString ConfigTransfer::percentText(int done, int total)
+{
+    if (total <= 0)
+        return QStringLiteral("100%");
+    // done * 100 / total rounded half away from zero, in whole numbers so that 1/8 is 13%.
+    const long long scaled = 200LL * done;
+    const long long twiceTotal = 2LL * total;
+    const long long rounded =
+        scaled >= 0 ? (scaled + total) / twiceTotal : -((-scaled + total) / twiceTotal);
+    return QString::number(rounded) + QLatin1Char('%');
+}
+
+} // namespace orvex

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/link/DevicePolling.h"
+#include "core/link/DeviceTransport.h"
+
+namespace orvex {
+class ConfigModel;
+class DeviceAccess;
+} // namespace orvex
+
+namespace orvex::ctl {
+
+// One command's time with the devices, as the main program spends its run: every present
+// device gets the attach write at the start, and at the end the polling handle is closed,
+// devices written meanwhile are restarted and the others get the release write.  The end also
+// comes with the destructor, so no path out of a command leaves a device attached.
+class DeviceSession
+{
+public:
+    DeviceSession(DeviceAccess &access, ConfigModel &model, int deviceNumber);
+    ~DeviceSession();
+
+    DeviceSession(const DeviceSession &) = delete;
+    DeviceSession &operator=(const DeviceSession &) = delete;
+
+    DeviceTransport &transport() { return m_transport; }
+    DevicePolling &polling() { return m_polling; }
+    ConfigModel &model() { return m_model; }
+
+    void begin(); // prepareDevices
+    void end();   // releaseDevices, once
+
+private:
+    DeviceTransport m_transport;
+    ConfigModel &m_model;
+    DevicePolling m_polling;
+    bool m_begun = false;
+};
+
+} // namespace orvex::ctl

@@ -1,0 +1,52 @@
+#include "programs/emulator/EmulatorSocketPath.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvex {
+
+namespace {
+
+const QString kSocketName = QStringLiteral("orvex-emulator.sock");
+
+QString privateFallbackFolder()
+{
+    return QDir::tempPath() + QStringLiteral("/orvex-emulator-") + QString::number(::getuid());
+}
+
+} // namespace
+
+QString defaultEmulatorSocketPath()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return QDir(runtime).filePath(kSocketName);
+    return QDir(privateFallbackFolder()).filePath(kSocketName);
+}
+
+bool prepareSocketFolder(const QString &socketPath, QString *error)
+{
+    const QString folder = QFileInfo(socketPath).absolutePath();
+    if (folder != privateFallbackFolder())
+        return true;
+
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        *error = QStringLiteral("Cannot create %1: %2").arg(folder, qt_error_string(errno));
+        return false;
+    }
+    // lstat: a symbolic link planted by someone else must not redirect the socket.
+    struct stat info
+    {
+    };
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+        *error = QStringLiteral("%1 is not a private folder of this user").arg(folder);
+        return false;
+    }
+    return true;
+}
+
+} // namespace orvex

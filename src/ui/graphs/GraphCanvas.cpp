@@ -1,0 +1,179 @@
+#include "ui/graphs/GraphCanvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace orvex {
+
+namespace {
+
+// Far enough outside any picture to keep clipped lines short, small enough to never overflow.
+constexpr double kCoordinateLimit = 1 << 20;
+
+// The pixel whose cell contains the coordinate.
+int pixelOf(double coordinate)
+{
+    if (std::isnan(coordinate))
+        return 0;
+    return static_cast<int>(
+        std::floor(std::clamp(coordinate, -kCoordinateLimit, kCoordinateLimit)));
+}
+
+// First pixel whose centre lies at or after the edge.
+int firstPixelFrom(double edge)
+{
+    if (std::isnan(edge))
+        return 0;
+    return static_cast<int>(std::ceil(std::clamp(edge, -kCoordinateLimit, kCoordinateLimit) - 0.5));
+}
+
+} // namespace
+
+GraphCanvas::GraphCanvas(QSize size)
+{
+    resize(size);
+}
+
+void GraphCanvas::resize(QSize size)
+{
+    if (size == image_.size() && !image_.isNull())
+        return;
+    image_ = QImage(size.expandedTo({0, 0}), QImage::Format_RGB32);
+    // Rows of 32-bit pixels need no padding, so a pixel's offset is y * width + x.
+    Q_ASSERT(image_.isNull() || image_.bytesPerLine() == image_.width() * qsizetype(sizeof(QRgb)));
+    fillStamps_.assign(static_cast<std::size_t>(image_.width()) * image_.height(), 0);
+    fillGeneration_ = 0;
+}
+
+bool GraphCanvas::contains(int x, int y) const
+{
+    return x >= 0 && y >= 0 && x < image_.width() && y < image_.height();
+}
+
+QRgb *GraphCanvas::pixels()
+{
+    // bits() detaches once per operation, not once per row.
+    return reinterpret_cast<QRgb *>(image_.bits());
+}
+
+void GraphCanvas::fillRect(QPointF from, QPointF to, QColor colour)
+{
+    const int left = std::max(firstPixelFrom(std::min(from.x(), to.x())), 0);
+    const int right = std::min(firstPixelFrom(std::max(from.x(), to.x())), image_.width());
+    const int top = std::max(firstPixelFrom(std::min(from.y(), to.y())), 0);
+    const int bottom = std::min(firstPixelFrom(std::max(from.y(), to.y())), image_.height());
+    if (left >= right)
+        return;
+    const QRgb rgb = colour.rgb();
+    QRgb *rows = pixels();
+    for (int y = top; y < bottom; ++y) {
+        QRgb *row = rows + static_cast<std::size_t>(y) * width();
+        std::fill(row + left, row + right, rgb);
+    }
+}
+
+void GraphCanvas::line(QPointF from, QPointF to, QColor colour)
+{
+    int x = pixelOf(from.x());
+    int y = pixelOf(from.y());
+    const int endX = pixelOf(to.x());
+    const int endY = pixelOf(to.y());
+    const int dx = std::abs(endX - x);
+    const int dy = std::abs(endY - y);
+    const int stepX = x < endX ? 1 : -1;
+    const int stepY = y < endY ? 1 : -1;
+    const QRgb rgb = colour.rgb();
+    QRgb *rows = pixels();
+
+    // Bresenham: every step moves one pixel along the longer axis and at most one along the
+    // other, so the line is 8-connected and a 4-neighbour fill cannot cross it.
+    int error = dx - dy;
+    while (x != endX || y != endY) {
+        if (contains(x, y))
+            rows[static_cast<std::size_t>(y) * width() + x] = rgb;
+        const int doubled = 2 * error;
+        if (doubled > -dy) {
+            error -= dy;
+            x += stepX;
+        }
+        if (doubled < dx) {
+            error += dx;
+            y += stepY;
+        }
+    }
+}
+
+void GraphCanvas::fillSpan(QRgb *row, std::uint32_t *stamps, int left, int right, QRgb colour)
+{
+    std::fill(row + left, row + right + 1, colour);
+    std::fill(stamps + left, stamps + right + 1, fillGeneration_);
+}
+
+void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
+{
+    if (!contains(seed.x(), seed.y()))
+        return;
+    const int width = image_.width();
+    const int height = image_.height();
+    QRgb *rows = pixels();
+    const auto offset = [width](int x, int y) {
+        return static_cast<std::size_t>(y) * width + x;
+    };
+    const QRgb borderRgb = border.rgb();
+    const QRgb fillRgb = fill.rgb();
+    if (rows[offset(seed.x(), seed.y())] == borderRgb)
+        return;
+
+    // A new generation marks "not yet filled" for every pixel at once.
+    if (fillGeneration_ == std::numeric_limits<std::uint32_t>::max()) {
+        std::fill(fillStamps_.begin(), fillStamps_.end(), 0);
+        fillGeneration_ = 0;
+    }
+    ++fillGeneration_;
+
+    const std::uint32_t *stamps = fillStamps_.data();
+    const auto fillable = [&](int x, int y) {
+        const std::size_t at = offset(x, y);
+        return rows[at] != borderRgb && stamps[at] != fillGeneration_;
+    };
+
+    // Scanline fill: paint the whole horizontal run around a seed, then queue one seed per run
+    // of fillable pixels directly above and below it.  Only vertical and horizontal neighbours
+    // are ever reached.
+    fillStack_.clear();
+    fillStack_.push_back(seed);
+    while (!fillStack_.empty()) {
+        const QPoint p = fillStack_.back();
+        fillStack_.pop_back();
+        if (!fillable(p.x(), p.y()))
+            continue;
+        int left = p.x();
+        while (left > 0 && fillable(left - 1, p.y()))
+            --left;
+        int right = p.x();
+        while (right + 1 < width && fillable(right + 1, p.y()))
+            ++right;
+        fillSpan(rows + offset(0, p.y()), fillStamps_.data() + offset(0, p.y()), left, right,
+                 fillRgb);
+
+        for (const int y : {p.y() - 1, p.y() + 1}) {
+            if (y < 0 || y >= height)
+                continue;
+            bool inRun = false;
+            for (int x = left; x <= right; ++x) {
+                const bool open = fillable(x, y);
+                if (open && !inRun)
+                    fillStack_.emplace_back(x, y);
+                inRun = open;
+            }
+        }
+    }
+}
+
+void GraphCanvas::erase(QColor background)
+{
+    image_.fill(background.rgb());
+}
+
+} // namespace orvex

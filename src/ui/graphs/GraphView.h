@@ -1,0 +1,72 @@
+#pragma once
+
+#include "ui/graphs/GraphCanvas.h"
+
+#include <QFrame>
+#include <QImage>
+#include <QPointF>
+#include <QString>
+#include <cstdint>
+
+namespace orvex {
+
+// A graph picture: a sunken frame two pixels wide around a drawing area that shows the last
+// refreshed state of its canvas.  Painters compose into canvas() and call refresh() once; the
+// widget repaints only when the refreshed picture differs from the one on screen.
+class GraphView : public QFrame
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kBorderWidth = 2;
+
+    explicit GraphView(QWidget *parent = nullptr);
+
+    // Fixes the widget's outer size; the drawing area is that size less the border on each side.
+    void setDesignSize(QSize widgetSize);
+    QSize drawingAreaSize() const;
+
+    // The persistent picture, always the size of the drawing area.
+    GraphCanvas &canvas() { return canvas_; }
+
+    // Shows the canvas as it is now, with at most one update().
+    void refresh();
+
+    // Copies `image` into the canvas (scaled to the drawing area if its size differs) and shows it.
+    void setImage(const QImage &image);
+
+    // Erases the picture to the widget's own background colour and shows it.
+    void clear();
+
+    // What a live picture stands for, as assistive technology reads it: the input (0 to 255)
+    // and a word on its movement.  Owners set it with the picture; clear() resets it.
+    void setReading(std::uint8_t value, const QString &movement);
+    std::uint8_t readingValue() const { return readingValue_; }
+    const QString &readingText() const { return readingText_; }
+
+    // The picture currently on screen.
+    const QImage &shownImage() const { return shown_; }
+
+    // Number of repaints requested so far; lets callers see that unchanged pictures cost nothing.
+    int updateCount() const { return updateCount_; }
+
+signals:
+    // A mouse button went down inside the drawing area, at this position in its pixels.
+    void mousePressed(QPointF posInDrawingArea);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void matchCanvasToDrawingArea();
+
+    GraphCanvas canvas_;
+    QImage shown_;
+    int updateCount_ = 0;
+    std::uint8_t readingValue_ = 0;
+    QString readingText_;
+};
+
+} // namespace orvex

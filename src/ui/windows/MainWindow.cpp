@@ -1,0 +1,504 @@
+#include "ui/windows/MainWindow.h"
+
+#include "ui/windows/AboutWindow.h"
+#include "ui/windows/StatusWindow.h"
+#include "ui/graphs/GraphAccessibility.h"
+#include "ui/graphs/GraphView.h"
+#include "ui/graphs/OverviewGraph.h"
+#include "core/config/ConfigModel.h"
+#include "core/config/FileCommands.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "ui/dialogs/SettingsDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace orvex {
+
+namespace {
+
+// The window's design grid: each channel column is 88 pixels wide, starting 8 pixels in.
+constexpr int kColumnLeft = 8;
+constexpr int kColumnPitch = 88;
+constexpr int kColumnWidth = 81;
+constexpr QSize kClientSize{536, 361};
+
+constexpr int kPollInterval = 10;
+constexpr int kWaitInterval = 1000;
+
+QString deviceCaption(int deviceNumber)
+{
+    return QStringLiteral("Device %1").arg(deviceNumber + 1);
+}
+
+QString delayCaption(int seconds)
+{
+    return seconds == 0 ? QStringLiteral("Disabled") : QStringLiteral("%1 sec").arg(seconds);
+}
+
+QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption,
+                       const QKeySequence &shortcut = {})
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(name);
+    action->setShortcut(shortcut);
+    return action;
+}
+
+void addSeparator(QMenu *menu, const QString &name)
+{
+    menu->addSeparator()->setObjectName(name);
+}
+
+} // namespace
+
+MainWindow::MainWindow(ConfigModel &model, DevicePolling &polling, FileCommands &files,
+                       FilePrompts &prompts, Timers timers, QWidget *parent)
+    : QMainWindow(parent)
+    , m_model(model)
+    , m_polling(polling)
+    , m_files(files)
+    , m_prompts(prompts)
+    , m_transfer(polling, model, *this)
+{
+    installGraphAccessibility();
+    setObjectName(QStringLiteral("frmmain"));
+    setWindowTitle(kMainWindowTitle);
+    m_files.setWindowTitle(kMainWindowTitle);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientSize);
+    setCentralWidget(client);
+    createChannelColumns(client);
+    createStatusBar(client);
+    createMenus();
+    createTimers(timers);
+    // The window keeps the size of its design: client area plus menu bar.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+
+    m_statusWindow = new StatusWindow(this);
+
+    connect(&m_model, &ConfigModel::powerOnDelayRefreshed, this, &MainWindow::setSupressMenu);
+    m_polling.setView(this);
+    setSupressMenu();
+}
+
+MainWindow::~MainWindow()
+{
+    m_polling.setView(nullptr);
+}
+
+void MainWindow::createChannelColumns(QWidget *client)
+{
+    for (int i = 0; i < kChannelColumns; ++i) {
+        const int left = kColumnLeft + kColumnPitch * i;
+
+        lblChannel[i] = new QLabel(QStringLiteral("Channel %1").arg(i + 1), client);
+        lblChannel[i]->setObjectName(QStringLiteral("lblChannel%1").arg(i));
+        lblChannel[i]->setGeometry(left, 8, kColumnWidth, 17);
+
+        picGraph[i] = new GraphView(client);
+        picGraph[i]->setObjectName(QStringLiteral("picGraph%1").arg(i));
+        picGraph[i]->move(left, 24);
+        picGraph[i]->setDesignSize(QSize(kColumnWidth, 265));
+        picGraph[i]->setAccessibleName(QStringLiteral("Channel %1 input").arg(i + 1));
+
+        cmdSettings[i] = new QPushButton(QStringLiteral("Settings"), client);
+        cmdSettings[i]->setObjectName(QStringLiteral("cmdSettings%1").arg(i));
+        cmdSettings[i]->setGeometry(left, 296, kColumnWidth, 33);
+        cmdSettings[i]->setAutoDefault(false);
+        cmdSettings[i]->setAccessibleName(QStringLiteral("Channel %1 Settings").arg(i + 1));
+        connect(cmdSettings[i], &QPushButton::clicked, this, [this, i] { cmdSettings_Click(i); });
+    }
+}
+
+void MainWindow::createStatusBar(QWidget *client)
+{
+    picStatus = new QWidget(client);
+    picStatus->setObjectName(QStringLiteral("picStatus"));
+    picStatus->setGeometry(0, 336, 536, 25);
+
+    lblStatus = new QLabel(QStringLiteral("Status"), picStatus);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(1, 1, 424, 25);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblStatus->setIndent(4);
+
+    // A one-pixel line in the palette's button-shadow colour, following palette changes.
+    LineStatusDivider = new QWidget(picStatus);
+    LineStatusDivider->setObjectName(QStringLiteral("LineStatusDivider"));
+    LineStatusDivider->setGeometry(432, 2, 1, 20);
+    LineStatusDivider->setBackgroundRole(QPalette::Dark);
+    LineStatusDivider->setAutoFillBackground(true);
+
+    for (int i = 0; i < 2; ++i) {
+        chkID[i] = new QCheckBox(picStatus);
+        chkID[i]->setObjectName(QStringLiteral("chkID%1").arg(i));
+        chkID[i]->setToolTip(QStringLiteral("View %1").arg(deviceCaption(i)));
+        chkID[i]->setAccessibleName(deviceCaption(i));
+    }
+    chkID[0]->setGeometry(440, 4, 17, 17);
+    chkID[1]->setGeometry(512, 5, 17, 17);
+    chkID[0]->setChecked(true);
+
+    lblBoardID = new QLabel(deviceCaption(0), picStatus);
+    lblBoardID->setObjectName(QStringLiteral("lblBoardID"));
+    // Wider than its 49-pixel design so that "Device 1" fits in the desktop's font; it still
+    // ends before the second box.
+    lblBoardID->setGeometry(456, 5, 55, 17);
+
+    // toggled() runs for user clicks and for changes made from code, and only on a real change.
+    for (int i = 0; i < 2; ++i)
+        connect(chkID[i], &QCheckBox::toggled, this, [this, i] { chkID_Click(i); });
+}
+
+void MainWindow::createMenus()
+{
+    menuBar()->addMenu(createFileMenu());
+    menuBar()->addMenu(createOptionsMenu());
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuAbout = addMenuAction(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"));
+    mnuAbout->setMenuRole(QAction::AboutRole);
+    connect(mnuAbout, &QAction::triggered, this, &MainWindow::mnuAbout_Click);
+}
+
+QMenu *MainWindow::createFileMenu()
+{
+    mnuFile = new QMenu(QStringLiteral("&File"), this);
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuNew = addMenuAction(mnuFile, QStringLiteral("mnuNew"), QStringLiteral("&New"),
+                           QKeySequence(Qt::CTRL | Qt::Key_N));
+    addSeparator(mnuFile, QStringLiteral("mnuLine1"));
+    mnuOpen = addMenuAction(mnuFile, QStringLiteral("mnuOpen"), QStringLiteral("&Open"),
+                            QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuSave = addMenuAction(mnuFile, QStringLiteral("mnuSave"), QStringLiteral("&Save"),
+                            QKeySequence(Qt::CTRL | Qt::Key_S));
+    addSeparator(mnuFile, QStringLiteral("mnuLine2"));
+    mnuRead = addMenuAction(mnuFile, QStringLiteral("mnuRead"), QStringLiteral("&Read from ORVEX"),
+                            QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuWrite = addMenuAction(mnuFile, QStringLiteral("mnuWrite"), QStringLiteral("&Write to ORVEX"),
+                             QKeySequence(Qt::CTRL | Qt::Key_W));
+    addSeparator(mnuFile, QStringLiteral("mnuLine3"));
+    mnuExit = addMenuAction(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("E&xit"));
+    mnuExit->setMenuRole(QAction::QuitRole);
+
+    connect(mnuNew, &QAction::triggered, this, &MainWindow::mnuNew_Click);
+    connect(mnuOpen, &QAction::triggered, this, &MainWindow::mnuOpen_Click);
+    connect(mnuSave, &QAction::triggered, this, &MainWindow::mnuSave_Click);
+    connect(mnuRead, &QAction::triggered, this, &MainWindow::mnuRead_Click);
+    connect(mnuWrite, &QAction::triggered, this, &MainWindow::mnuWrite_Click);
+    connect(mnuExit, &QAction::triggered, this, &MainWindow::mnuExit_Click);
+    return mnuFile;
+}
+
+QMenu *MainWindow::createOptionsMenu()
+{
+    mnuOptions = new QMenu(QStringLiteral("&Options"), this);
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    for (int i = 0; i < 2; ++i) {
+        mnuDevice[i] = addMenuAction(mnuOptions, QStringLiteral("mnuDevice%1").arg(i),
+                                     QStringLiteral("Device &%1").arg(i + 1));
+        mnuDevice[i]->setCheckable(true);
+        connect(mnuDevice[i], &QAction::triggered, this, [this, i] { mnuDevice_Click(i); });
+    }
+    mnuDevice[0]->setChecked(true);
+    addSeparator(mnuOptions, QStringLiteral("mnuLine4"));
+
+    mnuSuppress = mnuOptions->addMenu(QStringLiteral("&Delay keystrokes at power on"));
+    mnuSuppress->setObjectName(QStringLiteral("mnuSuppress"));
+    for (int i = 0; i < kDelayItems; ++i) {
+        mnuSupressItem[i] =
+            addMenuAction(mnuSuppress, QStringLiteral("mnuSupressItem%1").arg(i), delayCaption(i));
+        mnuSupressItem[i]->setCheckable(true);
+        connect(mnuSupressItem[i], &QAction::triggered, this,
+                [this, i] { mnuSupressItem_Click(i); });
+    }
+    return mnuOptions;
+}
+
+void MainWindow::createTimers(Timers timers)
+{
+    m_timersRunning = timers == Timers::Running;
+
+    tmrPollDevice = new QTimer(this);
+    tmrPollDevice->setObjectName(QStringLiteral("tmrPollDevice"));
+    tmrPollDevice->setInterval(kPollInterval);
+    connect(tmrPollDevice, &QTimer::timeout, this, &MainWindow::tmrPollDevice_Timer);
+
+    tmrWaitForDevice = new QTimer(this);
+    tmrWaitForDevice->setObjectName(QStringLiteral("tmrWaitForDevice"));
+    tmrWaitForDevice->setInterval(kWaitInterval);
+    connect(tmrWaitForDevice, &QTimer::timeout, this, &MainWindow::tmrWaitForDevice_Timer);
+
+    // The poll runs for the whole run; it does nothing while no device is viewed.  The search
+    // starts when start-up enables it.
+    if (m_timersRunning)
+        tmrPollDevice->start();
+}
+
+// ---- graphs -----------------------------------------------------------------------------------
+
+// Runs at every poll.  A graph whose value, direction and settings are those of the picture it
+// already shows would be composed into the very same pixels, so it is left as it is: a viewed
+// device whose inputs rest costs no drawing at all.
+void MainWindow::DrawGraphs()
+{
+    for (int i = 0; i < kChannelColumns; ++i) {
+        const OverviewInputs inputs = overviewInputs(i);
+        if (m_composedGraphs[i] == inputs)
+            continue;
+        drawOverviewGraph(picGraph[i]->canvas(), inputs.value, inputs.direction, inputs.steps,
+                          inputs.hysteresis);
+        picGraph[i]->refresh();
+        picGraph[i]->setReading(inputs.value, movementText(inputs.direction));
+        m_composedGraphs[i] = inputs;
+    }
+}
+
+MainWindow::OverviewInputs MainWindow::overviewInputs(int channel) const
+{
+    const ChannelSettings &settings = m_model.channels[channel];
+    return {m_polling.liveValue[channel], m_polling.liveDirection[channel], settings.steps,
+            settings.hysteresis, picGraph[channel]->drawingAreaSize()};
+}
+
+void MainWindow::ClearGraphs()
+{
+    for (GraphView *graph : picGraph)
+        graph->clear();
+    m_composedGraphs.fill(std::nullopt);
+}
+
+// ---- polling view -------------------------------------------------------------------------------
+
+void MainWindow::setStatusText(const QString &text)
+{
+    lblStatus->setText(text);
+}
+
+void MainWindow::setWaitTimerEnabled(bool enabled)
+{
+    m_waitTimerEnabled = enabled;
+    applyWaitTimer();
+}
+
+void MainWindow::applyWaitTimer()
+{
+    if (m_timersRunning && m_waitTimerEnabled)
+        tmrWaitForDevice->start();
+    else
+        tmrWaitForDevice->stop();
+}
+
+void MainWindow::showSelectedDevice(int deviceNumber)
+{
+    if (deviceNumber < 0 || deviceNumber > 1)
+        return;
+    chkID[deviceNumber]->setChecked(true); // runs the device selection when it changes
+    lblBoardID->setText(deviceCaption(deviceNumber));
+}
+
+void MainWindow::tmrPollDevice_Timer()
+{
+    if (m_simulatedDevices != nullptr)
+        m_simulatedDevices->animate();
+    m_polling.pollDevice();
+}
+
+void MainWindow::tmrWaitForDevice_Timer()
+{
+    m_polling.waitForDeviceTick();
+}
+
+// ---- device selection -------------------------------------------------------------------------
+
+// The two boxes always hold opposite states; the checked one names the selected device.
+// Setting the other box from here runs this handler once more for that box, which changes
+// nothing further: the net effect is one selection.
+void MainWindow::chkID_Click(int index)
+{
+    chkID[1 - index]->setChecked(!chkID[index]->isChecked());
+    for (int i = 0; i < 2; ++i)
+        mnuDevice[i]->setChecked(chkID[i]->isChecked());
+    const int deviceNumber = chkID[1]->isChecked() ? 1 : 0;
+    lblBoardID->setText(deviceCaption(deviceNumber));
+    m_polling.selectDevice(deviceNumber);
+}
+
+void MainWindow::mnuDevice_Click(int index)
+{
+    if (m_transferRunning)
+        return;
+    chkID[index]->setChecked(true);
+    // The action toggled its own mark when clicked; the boxes decide what it shows.
+    for (int i = 0; i < 2; ++i)
+        mnuDevice[i]->setChecked(chkID[i]->isChecked());
+}
+
+// ---- power-on delay ---------------------------------------------------------------------------
+
+void MainWindow::mnuSupressItem_Click(int index)
+{
+    if (m_model.powerOnDelay != index) {
+        m_model.powerOnDelay = static_cast<std::uint8_t>(index);
+        m_model.configChanged = true;
+    }
+    setSupressMenu();
+}
+
+void MainWindow::setSupressMenu()
+{
+    for (int i = 0; i < kDelayItems; ++i)
+        mnuSupressItem[i]->setChecked(i == m_model.powerOnDelay);
+}
+
+// ---- file commands ----------------------------------------------------------------------------
+
+void MainWindow::mnuNew_Click()
+{
+    if (!m_transferRunning)
+        m_files.newConfiguration();
+}
+
+void MainWindow::mnuOpen_Click()
+{
+    if (!m_transferRunning)
+        m_files.openConfiguration();
+}
+
+void MainWindow::mnuSave_Click()
+{
+    if (!m_transferRunning)
+        m_files.saveConfiguration();
+}
+
+// ---- transfers --------------------------------------------------------------------------------
+
+void MainWindow::mnuRead_Click()
+{
+    runTransfer([this] { return m_transfer.readFromDevice(&m_files); });
+}
+
+void MainWindow::mnuWrite_Click()
+{
+    runTransfer([this] { return m_transfer.writeToDevice(); });
+}
+
+// A transfer lets window events run while it works.  Until it ends, the commands that would
+// change the model, the device or the selection under it are switched off, and closing the
+// window is refused.
+void MainWindow::runTransfer(const std::function<TransferResult()> &transfer)
+{
+    if (m_transferRunning)
+        return;
+    m_transferRunning = true;
+    setUserCommandsEnabled(false);
+    transfer();
+    setUserCommandsEnabled(true);
+    m_transferRunning = false;
+}
+
+void MainWindow::setUserCommandsEnabled(bool enabled)
+{
+    for (QAction *action : {mnuNew, mnuOpen, mnuSave, mnuRead, mnuWrite, mnuExit})
+        action->setEnabled(enabled);
+    for (QAction *action : mnuDevice)
+        action->setEnabled(enabled);
+    mnuSuppress->setEnabled(enabled);
+    // The About box is modal: its loop would hold the transfer still until it is closed.
+    mnuAbout->setEnabled(enabled);
+    for (QCheckBox *box : chkID)
+        box->setEnabled(enabled);
+    for (QPushButton *button : cmdSettings)
+        button->setEnabled(enabled);
+}
+
+void MainWindow::showTransferStatus()
+{
+    m_statusWindow->showInitial();
+}
+
+void MainWindow::setTransferStatus(const QString &text)
+{
+    m_statusWindow->SetStatus(text);
+}
+
+void MainWindow::hideTransferStatus()
+{
+    m_statusWindow->hide();
+}
+
+void MainWindow::processPendingEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::showMessage(const UserMessage &message)
+{
+    m_prompts.showMessage(message);
+}
+
+// ---- other windows ----------------------------------------------------------------------------
+
+void MainWindow::mnuAbout_Click()
+{
+    if (m_transferRunning)
+        return;
+    if (m_aboutWindow == nullptr)
+        m_aboutWindow = new AboutWindow(this);
+    m_aboutWindow->exec();
+}
+
+void MainWindow::cmdSettings_Click(int index)
+{
+    if (m_transferRunning)
+        return;
+    if (m_settingsDialog == nullptr)
+        m_settingsDialog = new SettingsDialog(m_model, m_polling, this);
+    m_settingsDialog->LoadForm(index);
+    m_settingsDialog->exec();
+}
+
+// ---- exit -------------------------------------------------------------------------------------
+
+void MainWindow::mnuExit_Click()
+{
+    if (!m_transferRunning)
+        runExitProcedure();
+}
+
+// The close box never closes the window by itself: it runs the exit procedure, which may be
+// cancelled at the save prompt.  During a transfer the request is refused.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    if (!m_transferRunning)
+        runExitProcedure();
+}
+
+bool MainWindow::runExitProcedure()
+{
+    if (m_files.askSaveChanges())
+        return false;
+    hide();
+    tmrPollDevice->stop();
+    tmrWaitForDevice->stop();
+    m_polling.closePollingHandle();
+    m_polling.releaseDevices();
+    Q_EMIT programEnded();
+    return true;
+}
+
+} // namespace orvex
