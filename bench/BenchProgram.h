@@ -1,46 +1,57 @@
 #pragma once
 
 #include "BenchPrompts.h"
-#include "ui/windows/MainWindow.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/link/DeviceLink.h"
+#include "core/platform/PlatformServices.h"
+#include "ui/program/Program.h"
+#include "ui/windows/MainWindow.h"
 
 #include <QCoreApplication>
 
 namespace orvex::bench {
 
-// The program as main() builds it, on the in-process virtual devices (which answer at once), with
-// a main window whose timers tick only when the benchmark calls them.  Device 1 is viewed.
+// A platform that asks for nothing and finds no volume label.
+class NoPlatform : public PlatformServices
+{
+public:
+    QString commandLine() const override { return {}; }
+    bool callsForElevation() override { return false; }
+    bool elevate() override { return false; }
+    QString currentVolumeLabel() override { return {}; }
+};
+
+// The program as main() builds it, on the in-process virtual devices (which answer at once),
+// with the link's timers stopped: the benchmark calls the ticks.  Device 1 is viewed.
 struct BenchProgram
 {
     BenchProgram()
-        : window(model, polling, files, prompts, MainWindow::Timers::DrivenByCaller)
     {
         devices.setPresent(1, false);
         files.newConfiguration();
-        window.ClearGraphs();
-        window.setWaitTimerEnabled(true);
+        link.startSearching();
         window.show();
-        window.tmrWaitForDevice_Timer(); // attaches Device 1
+        link.waitForDeviceTick(); // attaches Device 1
         runPendingEvents();
     }
 
-    bool viewing() const { return polling.deviceAttached && polling.deviceNumber == 0; }
+    bool viewing() const { return link.isViewing() && link.deviceNumber() == 0; }
 
     // What the event loop does between two ticks: among others, the repaints that update()
     // asked for.
     static void runPendingEvents() { QCoreApplication::processEvents(); }
 
-    VirtualDeviceAccess devices;
-    DeviceTransport transport{devices};
-    ConfigModel model;
-    DevicePolling polling{transport, model};
     SilentPrompts prompts;
-    FileCommands files{model, prompts};
-    MainWindow window;
+    std::unique_ptr<VirtualDeviceAccess> ownDevices = std::make_unique<VirtualDeviceAccess>();
+    VirtualDeviceAccess &devices = *ownDevices;
+    NoPlatform platform;
+    Program program{{std::move(ownDevices), &prompts, &platform}};
+    ConfigModel &model = program.model();
+    DeviceLink &link = program.link();
+    FileCommands &files = program.files();
+    MainWindow &window = program.window();
 };
 
 } // namespace orvex::bench

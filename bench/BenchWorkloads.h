@@ -12,9 +12,9 @@ namespace orvex::bench {
 // a named key and modifiers, so that every label is as long as it gets.
 inline void loadLargestConfiguration(ConfigModel &model)
 {
-    model.resetSettings();
+    Configuration configuration = defaultConfiguration();
     for (int c = 0; c < kChannelCount; ++c) {
-        ChannelSettings &channel = model.channels[c];
+        ChannelSettings &channel = configuration.channels[c];
         channel.steps = 5; // 32 steps
         channel.mode = kModeKeyboard;
         channel.hysteresis = static_cast<std::uint8_t>(c % 3);
@@ -22,8 +22,8 @@ inline void loadLargestConfiguration(ConfigModel &model)
             channel.keys[k] = static_cast<std::uint8_t>(4 + (c * kMaxSections + k) % 96);
             channel.keyOperators[k] = static_cast<std::uint8_t>(k % 8);
         }
-        model.setHysteresisThreshold(channel.hysteresis, c);
     }
+    model.replaceConfiguration(configuration);
 }
 
 // The overview's heaviest mix: three Directional channels (one per hysteresis setting) drawn with
@@ -31,11 +31,12 @@ inline void loadLargestConfiguration(ConfigModel &model)
 inline void loadDirectionalMix(ConfigModel &model)
 {
     loadLargestConfiguration(model);
+    Configuration configuration = model.configuration();
     for (int c = 0; c < kChannelCount; c += 2) {
-        model.channels[c].steps = kDirectionalSteps;
-        model.channels[c].hysteresis = static_cast<std::uint8_t>(c / 2);
-        model.setHysteresisThreshold(model.channels[c].hysteresis, c);
+        configuration.channels[c].steps = kDirectionalSteps;
+        configuration.channels[c].hysteresis = static_cast<std::uint8_t>(c / 2);
     }
+    model.replaceConfiguration(configuration);
 }
 
 // Live inputs that move by more than every threshold at every poll and turn round now and then,

@@ -3,7 +3,7 @@
 
 #include "ScriptedHidPlatform.h"
 #include "core/config/ConfigModel.h"
-#include "core/link/DevicePolling.h"
+#include "core/link/DeviceLink.h"
 #include "core/link/DeviceTransport.h"
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
@@ -28,8 +28,7 @@ struct SilentDevice
         : platform(std::make_unique<ScriptedHidPlatform>())
         , script(*platform)
         , access(std::move(platform))
-        , transport(access)
-        , polling(transport, model)
+        , link(access, model)
     {
         script.addComposite(
             {InterfaceKind::Keyboard, InterfaceKind::Joystick, InterfaceKind::Vendor});
@@ -43,9 +42,8 @@ struct SilentDevice
     std::unique_ptr<ScriptedHidPlatform> platform;
     ScriptedHidPlatform &script;
     HidapiDeviceAccess access;
-    DeviceTransport transport;
     ConfigModel model;
-    DevicePolling polling;
+    DeviceLink link;
 };
 
 // One 10 ms poll tick while the silent device is viewed: it fails and the device is lost.
@@ -54,11 +52,11 @@ void BM_SilentDevicePollTick(benchmark::State &state)
     SilentDevice device;
     for (auto _ : state) {
         state.PauseTiming();
-        device.polling.waitForDeviceTick();
-        const bool attached = device.polling.deviceAttached;
+        device.link.waitForDeviceTick();
+        const bool attached = device.link.isViewing();
         state.ResumeTiming();
-        device.polling.pollDevice();
-        if (!attached || device.polling.deviceAttached) {
+        device.link.pollDevice();
+        if (!attached || device.link.isViewing()) {
             state.SkipWithError("the silent device was not attached and then lost");
             break;
         }
@@ -71,9 +69,10 @@ void BM_SilentDeviceWaitTick(benchmark::State &state)
 {
     SilentDevice device;
     for (auto _ : state) {
-        device.polling.waitForDeviceTick();
+        device.link.waitForDeviceTick();
         state.PauseTiming();
-        device.polling.selectDevice(0); // back to searching
+        device.link.selectDevice(1); // back to searching, on the absent Device 2
+        device.link.selectDevice(0);
         state.ResumeTiming();
     }
 }
@@ -94,18 +93,15 @@ void BM_PollingHeap(benchmark::State &state)
         {
             VirtualDeviceAccess devices;
             devices.device(0).animated = true;
-            DeviceTransport transport(devices);
             ConfigModel model;
             model.resetSettings();
-            DevicePolling polling(transport, model);
-            polling.waitForDeviceTick();
-            for (std::int64_t i = 0; i < state.range(0); ++i) {
-                devices.animate();
-                polling.pollDevice();
-            }
+            DeviceLink link(devices, model);
+            link.waitForDeviceTick();
+            for (std::int64_t i = 0; i < state.range(0); ++i)
+                link.pollDevice();
             state.counters["heap_bytes"] =
                 static_cast<double>(heapInUse()) - static_cast<double>(before);
-            if (!polling.deviceAttached)
+            if (!link.isViewing())
                 state.SkipWithError("the virtual device was lost");
         }
     }

@@ -15,7 +15,7 @@ void BM_EncodeImage(benchmark::State &state)
     loadLargestConfiguration(model);
     ConfigImage image{};
     for (auto _ : state) {
-        encodeImage(model, image);
+        encodeImage(model.configuration(), image);
         benchmark::DoNotOptimize(image.data());
         benchmark::ClobberMemory();
     }
@@ -31,10 +31,10 @@ void BM_DecodeImage(benchmark::State &state)
     bool accepted = true;
     for (auto _ : state) {
         accepted = decodeImage(model, image) && accepted;
-        benchmark::DoNotOptimize(model.channels.data());
+        benchmark::DoNotOptimize(&model.configuration());
         benchmark::ClobberMemory();
     }
-    if (!accepted || model.channels != source.channels)
+    if (!accepted || model.channels() != source.channels())
         state.SkipWithError("the largest configuration did not decode to itself");
 }
 BENCHMARK(BM_DecodeImage);

@@ -35,7 +35,7 @@ bool checkViewing(benchmark::State &state, const BenchProgram &program)
     return program.viewing();
 }
 
-// One tick of frmmain.tmrPollDevice.  `repaint` also runs the events the tick left behind, as
+// One 10 ms tick of the device link, with the main window drawing what it read.  `repaint` also runs the events the tick left behind, as
 // the event loop does right after it, and counts the paints: six graphs per tick when every
 // input moves, none at all when nothing changed.
 void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
@@ -49,7 +49,7 @@ void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
     device.liveValues = moving.next();
     // The first tick finds movement against the start-up reference, the second settles it.
     for (int warmUp = 0; warmUp < 2; ++warmUp) {
-        program.window.tmrPollDevice_Timer();
+        program.link.pollDevice();
         program.runPendingEvents();
     }
 
@@ -58,7 +58,7 @@ void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
     for (auto _ : state) {
         if (inputs == Inputs::Moving)
             device.liveValues = moving.next();
-        program.window.tmrPollDevice_Timer();
+        program.link.pollDevice();
         if (repaint)
             program.runPendingEvents();
         program.devices.clearLog(); // the virtual device's own record, not the program's cost
@@ -109,10 +109,11 @@ void settingsDialogTick(benchmark::State &state, StepLayout layout)
     // Channel 1 (index 0) is Directional in the mix, channel 2 has 32 steps.
     const int channel = layout == StepLayout::Directional ? 0 : 1;
 
-    SettingsDialog dialog(program.model, program.polling, &program.window);
-    dialog.LoadForm(channel);
-    // The benchmark is the dialog's clock.
-    dialog.findChild<QTimer *>(QStringLiteral("tmrPollDevice"))->stop();
+    // The dialog's share of a tick: the poll and its step graph, without the main window's.
+    QObject::disconnect(&program.link, nullptr, &program.window, nullptr);
+    SettingsDialog dialog(program.model, &program.window);
+    QObject::connect(&program.link, &DeviceLink::sampled, &dialog, &SettingsDialog::showSample);
+    dialog.loadForm(channel);
     dialog.show();
     auto *graph = dialog.findChild<GraphView *>(QStringLiteral("picGraph"));
     if (graph->drawingAreaSize() != QSize(221, 541)) {
@@ -124,7 +125,7 @@ void settingsDialogTick(benchmark::State &state, StepLayout layout)
     VirtualDevice &device = program.devices.device(0);
     for (auto _ : state) {
         device.liveValues = moving.next();
-        dialog.tmrPollDevice_Timer();
+        program.link.pollDevice();
         program.devices.clearLog();
     }
     state.counters["sections"] = dialog.sections();
@@ -148,7 +149,7 @@ void BM_StepGraphPaint32StepsAndJoystick(benchmark::State &state)
 {
     ConfigModel model;
     loadLargestConfiguration(model);
-    ChannelSettings settings = model.channels[0];
+    ChannelSettings settings = model.channel(0);
     settings.mode = kModeBoth;
     GraphCanvas canvas(QSize(221, 541));
     StepGraphPainter painter;

@@ -29,12 +29,12 @@ void fullTransfer(benchmark::State &state, Direction direction)
         return;
     }
     // A read finds the largest configuration in the device; a write leaves it there.
-    program.window.mnuWrite_Click();
+    program.window.onWriteTriggered();
     if (program.prompts.lastMessage.text != kWriteSuccess) {
         state.SkipWithError("the first write failed");
         return;
     }
-    program.model.configChanged = false; // the read asks nothing
+    program.model.markUnchanged(); // the read asks nothing
 
     const PaintCounter paints;
     const int exchangesBefore = program.devices.exchangeCount();
@@ -43,9 +43,9 @@ void fullTransfer(benchmark::State &state, Direction direction)
     for (auto _ : state) {
         program.prompts.lastMessage = {};
         if (direction == Direction::Write)
-            program.window.mnuWrite_Click();
+            program.window.onWriteTriggered();
         else
-            program.window.mnuRead_Click();
+            program.window.onReadTriggered();
         allSucceeded = allSucceeded && program.prompts.lastMessage.text == success;
         program.devices.clearLog();
     }

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     ConfigModel model;
     loadDistinctiveModel(model);
-    model.configChanged = true;
+    testing::makeUnsavedChange(model);
     const ModelSnapshot before(model);
 
     const FileStatus status = loadConfigFile(model, path);
@@ -52,12 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(status == FileStatus::Ok || status == FileStatus::InvalidFile,
             "a readable regular file is never an open error");
     if (status == FileStatus::Ok) {
-        require(!model.configChanged, "a loaded file clears configChanged");
-        require(model.channels == reference.channels &&
-                    model.powerOnDelay == reference.powerOnDelay,
+        require(!model.configChanged(), "a loaded file clears configChanged");
+        require(model.configuration() == reference.configuration(),
                 "the file's configuration is loaded");
     } else {
-        require(before.matches(model) && model.configChanged, "a refused file changes nothing");
+        require(before.matches(model) && model.configChanged(), "a refused file changes nothing");
     }
     return 0;
 }

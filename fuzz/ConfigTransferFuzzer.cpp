@@ -4,11 +4,11 @@
 // ever ends in a success message.
 
 #include "FuzzSupport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigImage.h"
 #include "core/link/ConfigTransfer.h"
-#include "core/link/DevicePolling.h"
+#include "core/link/DeviceLink.h"
 #include "core/link/DeviceTransport.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <algorithm>
 #include <vector>
@@ -93,13 +93,12 @@ bool hasSignature(const ConfigImage &memory)
            memory[image::kSignatureAddress + 1] == image::kSignature[1];
 }
 
-void checkHandles(const VirtualDeviceAccess &devices, const DevicePolling &polling)
+void checkHandles(const VirtualDeviceAccess &devices, const DeviceLink &link)
 {
     // Only the polling handle may stay open, and only while a device is viewed.
-    const int expected = DeviceTransport::isOpen(polling.deviceHandle) ? 1 : 0;
+    const int expected = link.isPollingHandleOpen() ? 1 : 0;
     require(devices.openHandleCount() == expected, "no transfer handle is left open");
-    require(expected == 0 || polling.deviceAttached,
-            "the polling handle is open only while viewed");
+    require(expected == 0 || link.isViewing(), "the polling handle is open only while viewed");
 }
 
 void checkRead(TransferResult result, const VirtualDeviceAccess &devices,
@@ -112,7 +111,7 @@ void checkRead(TransferResult result, const VirtualDeviceAccess &devices,
     require(!anyExchangeFailed(devices), "a read with a failed exchange never succeeds");
     ConfigModel expected;
     require(decodeImage(expected, memory), "a successful read decoded the device's memory");
-    require(expected.channels == model.channels && expected.powerOnDelay == model.powerOnDelay,
+    require(expected.configuration() == model.configuration(),
             "a successful read loads the device's configuration");
 }
 
@@ -148,27 +147,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const Scenario scenario(input);
 
     VirtualDeviceAccess devices;
-    DeviceTransport transport(devices);
     ConfigModel model;
     loadDistinctiveModel(model);
-    DevicePolling polling(transport, model);
+    DeviceLink link(devices, model);
     SilentTransferView view;
-    ConfigTransfer transfer(polling, model, view);
+    ConfigTransfer transfer(link, model, view);
 
     VirtualDevice &target = devices.device(scenario.selected);
     target.memory = scenario.memory;
-    polling.deviceNumber = scenario.selected;
+    link.selectDevice(scenario.selected);
     if (scenario.viewing)
-        polling.waitForDeviceTick();
+        link.waitForDeviceTick();
     for (int number = 0; number < 2; ++number)
         devices.setPresent(number, scenario.present[static_cast<std::size_t>(number)]);
     // The viewed device may be the other one when the selected one was refused at attach time.
-    const int used = polling.deviceNumber;
+    const int used = link.deviceNumber();
     const ConfigImage memoryBefore = devices.device(used).memory;
 
     devices.clearLog();
     injectFaults(devices, scenario);
-    model.configChanged = true;
+    testing::makeUnsavedChange(model);
     const ModelSnapshot before(model);
     const TransferResult result =
         scenario.write ? transfer.writeToDevice() : transfer.readFromDevice(nullptr);
@@ -178,21 +176,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool successText = view.messages.front().title == kShortTitle;
     require(successText == (result == TransferResult::Success),
             "the success message comes only with success");
-    require(!polling.transferBusy, "the transfer is over");
-    require(model.configChanged, "a transfer never touches configChanged");
-    checkHandles(devices, polling);
+    require(!link.isTransferRunning(), "the transfer is over");
+    require(model.configChanged(), "a transfer never touches configChanged");
+    checkHandles(devices, link);
 
     const ConfigImage &memory = devices.device(used).memory;
     if (scenario.write) {
-        checkWrite(result, devices, before, model, memory, memoryBefore,
-                   polling.deviceWritten[static_cast<std::size_t>(used)]);
+        checkWrite(result, devices, before, model, memory, memoryBefore, link.wasWritten(used));
     } else {
         require(memory == memoryBefore, "a read never changes the device");
         checkRead(result, devices, before, model, memory);
     }
 
     // Polling goes on: a poll either draws from the viewed device or falls back to searching.
-    polling.pollDevice();
-    checkHandles(devices, polling);
+    link.pollDevice();
+    checkHandles(devices, link);
     return 0;
 }

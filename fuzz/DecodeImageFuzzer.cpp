@@ -30,23 +30,20 @@ void expectStableRoundTrip(const ConfigModel &decoded)
     ConfigModel again;
     loadDistinctiveModel(again);
     require(decodeImage(again, encodeImage(decoded)), "the encoded model is accepted");
-    for (std::size_t c = 0; c < decoded.channels.size(); ++c) {
-        ChannelSettings expected = decoded.channels[c];
+    for (int c = 0; c < kChannelCount; ++c) {
+        ChannelSettings expected = decoded.channel(c);
         if (!isKeyboardEnabled(expected.mode)) {
             expected.keys.fill(0);
             expected.keyOperators.fill(0);
         }
-        require(again.channels[c] == expected, "encode then decode keeps every channel");
+        require(again.channel(c) == expected, "encode then decode keeps every channel");
     }
-    for (std::size_t c = 0; c < decoded.channels.size(); ++c) {
-        if (isKeyboardEnabled(decoded.channels[c].mode))
-            require(again.hysteresisThreshold[c] == decoded.hysteresisThreshold[c],
-                    "encode then decode keeps the thresholds of keyboard channels");
-    }
-    require(again.powerOnDelay == decoded.powerOnDelay, "encode then decode keeps the delay");
+    require(testing::thresholds(again) == testing::thresholds(decoded),
+            "encode then decode keeps the thresholds");
+    require(again.powerOnDelay() == decoded.powerOnDelay(), "encode then decode keeps the delay");
 
     ConfigModel third;
-    require(decodeImage(third, encodeImage(again)) && third.channels == again.channels,
+    require(decodeImage(third, encodeImage(again)) && third.channels() == again.channels(),
             "a decoded model is a fixed point of encode and decode");
 }
 
@@ -59,20 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     ConfigModel model;
     loadDistinctiveModel(model);
-    model.configChanged = true;
+    testing::makeUnsavedChange(model);
     const ModelSnapshot before(model);
 
     const bool accepted = decodeImage(model, image);
     require(accepted == imageIsValid(image), "the decoder accepts exactly the valid images");
-    require(model.configChanged, "decoding never touches configChanged");
+    require(model.configChanged(), "decoding never touches configChanged");
     if (!accepted) {
         require(before.matches(model), "a rejected image leaves the model as it was");
         return 0;
     }
     require(isWithinRanges(model), "an accepted image gives values within the ranges");
-    require(model.powerOnDelay == image[image::kPowerOnDelayAddress], "the delay is byte 508");
+    require(model.powerOnDelay() == image[image::kPowerOnDelayAddress], "the delay is byte 508");
     for (int c = 0; c < kChannelCount; ++c) {
-        const auto &channel = model.channels[static_cast<std::size_t>(c)];
+        const ChannelSettings &channel = model.channel(c);
         require(channel.axis == image[image::blockStart(c) + image::kAxisOffset],
                 "the axis is taken as it is");
         for (int s = sectionsForSteps(channel.steps); s < kMaxSections; ++s) {

@@ -1,12 +1,12 @@
 // Any byte stream as requests to the emulator: every line gets exactly one well-formed reply
 // that the client understands, and the session's handles are all closed when it ends.
 
-#include "core/backends/emulator/EmulatorWire.h"
 #include "FuzzSupport.h"
 #include "core/backends/emulator/EmulatorClient.h"
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
-#include "programs/emulator/EmulatorProtocol.h"
+#include "core/backends/emulator/EmulatorWire.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "programs/emulator/EmulatorProtocol.h"
 
 #include <QByteArrayView>
 #include <algorithm>
@@ -66,8 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 require(!line.overlong || line.text.isEmpty(), "an overlong line is dropped");
                 checkReply(session.handle(line));
             }
-            require(static_cast<int>(session.openHandles().size()) == devices.openHandleCount(),
-                    "the session owns every open handle");
         }
     }
     require(devices.openHandleCount() == 0, "an ended session leaves no handle open");

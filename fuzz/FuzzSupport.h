@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModelEditing.h"
 #include "core/config/ChannelSettings.h"
 #include "core/config/ConfigModel.h"
 
@@ -43,9 +44,9 @@ private:
 // rejected input from one that reset the model.
 inline void loadDistinctiveModel(ConfigModel &model)
 {
-    model.resetSettings();
+    Configuration configuration = defaultConfiguration();
     for (int c = 0; c < kChannelCount; ++c) {
-        ChannelSettings &channel = model.channels[static_cast<std::size_t>(c)];
+        ChannelSettings &channel = configuration.channels[static_cast<std::size_t>(c)];
         channel.steps = static_cast<std::uint8_t>(1 + c % 6);
         channel.hysteresis = static_cast<std::uint8_t>(c % 3);
         channel.repeat = static_cast<std::uint8_t>(c % 2);
@@ -57,41 +58,32 @@ inline void loadDistinctiveModel(ConfigModel &model)
             channel.keys[static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(4 + s + c);
             channel.keyOperators[static_cast<std::size_t>(s)] = static_cast<std::uint8_t>(s % 8);
         }
-        model.setHysteresisThreshold(channel.hysteresis, c);
     }
-    model.powerOnDelay = 23;
+    configuration.powerOnDelay = 23;
+    model.replaceConfiguration(configuration);
 }
 
 // Everything of the model that a decode may change.
 struct ModelSnapshot
 {
     explicit ModelSnapshot(const ConfigModel &model)
-        : channels(model.channels)
-        , thresholds(model.hysteresisThreshold)
-        , powerOnDelay(model.powerOnDelay)
+        : configuration(model.configuration())
+        , thresholds(testing::thresholds(model))
     {}
 
     bool matches(const ConfigModel &model) const
     {
-        return channels == model.channels && thresholds == model.hysteresisThreshold &&
-               powerOnDelay == model.powerOnDelay;
+        return configuration == model.configuration() && thresholds == testing::thresholds(model);
     }
 
-    decltype(ConfigModel::channels) channels;
-    decltype(ConfigModel::hysteresisThreshold) thresholds;
-    std::uint8_t powerOnDelay;
+    Configuration configuration;
+    std::array<std::uint8_t, kChannelCount> thresholds;
 };
 
-// A threshold is 8, 12 or 16.  It follows the hysteresis setting of a channel with keyboard
-// output; a channel without it keeps the threshold of the hysteresis byte it was loaded with,
-// as its keyboard fields are reset to the defaults after that.
+// A threshold is 8, 12 or 16, following the channel's hysteresis setting.
 inline bool hasValidThreshold(const ConfigModel &model, int c)
 {
-    const std::uint8_t threshold = model.hysteresisThreshold[static_cast<std::size_t>(c)];
-    const ChannelSettings &channel = model.channels[static_cast<std::size_t>(c)];
-    if (isKeyboardEnabled(channel.mode))
-        return threshold == 8 + 4 * channel.hysteresis;
-    return threshold == 8 || threshold == 12 || threshold == 16;
+    return model.hysteresisThreshold(c) == 8 + 4 * model.channel(c).hysteresis;
 }
 
 // Every value of the model within the ranges the device accepts, and each threshold matching
@@ -99,14 +91,14 @@ inline bool hasValidThreshold(const ConfigModel &model, int c)
 inline bool isWithinRanges(const ConfigModel &model)
 {
     for (int c = 0; c < kChannelCount; ++c) {
-        const ChannelSettings &channel = model.channels[static_cast<std::size_t>(c)];
+        const ChannelSettings &channel = model.channel(c);
         const bool ok = channel.steps >= 1 && channel.steps <= 6 && channel.hysteresis <= 2 &&
                         channel.mode <= 3 && channel.periodic <= 100 && channel.preload <= 1 &&
                         channel.repeat <= 1 && hasValidThreshold(model, c);
         if (!ok)
             return false;
     }
-    return model.powerOnDelay <= kMaxPowerOnDelay;
+    return model.powerOnDelay() <= kMaxPowerOnDelay;
 }
 
 } // namespace orvex::fuzz

@@ -1,5 +1,6 @@
 #include "core/config/ChannelSettings.h"
 
+#include "ModelEditing.h"
 #include "core/config/ConfigModel.h"
 
 #include <QSignalSpy>
@@ -88,31 +89,33 @@ TEST(ConfigModel, HysteresisThresholds)
 {
     ConfigModel model;
     model.setHysteresisThreshold(0, 2);
-    EXPECT_EQ(model.hysteresisThreshold[2], 8);
+    EXPECT_EQ(model.hysteresisThreshold(2), 8);
     model.setHysteresisThreshold(1, 2);
-    EXPECT_EQ(model.hysteresisThreshold[2], 12);
+    EXPECT_EQ(model.hysteresisThreshold(2), 12);
     model.setHysteresisThreshold(2, 2);
-    EXPECT_EQ(model.hysteresisThreshold[2], 16);
+    EXPECT_EQ(model.hysteresisThreshold(2), 16);
     model.setHysteresisThreshold(3, 2);
-    EXPECT_EQ(model.hysteresisThreshold[2], 16);
+    EXPECT_EQ(model.hysteresisThreshold(2), 16);
     model.setHysteresisThreshold(0, 6); // no such channel: nothing happens
-    EXPECT_EQ(model.hysteresisThreshold, (std::array<std::uint8_t, 6>{0, 0, 16, 0, 0, 0}));
+    EXPECT_EQ(testing::thresholds(model), (std::array<std::uint8_t, 6>{0, 0, 16, 0, 0, 0}));
 }
 
 TEST(ConfigModel, ResetLoadsTheDefaultsAndRefreshesTheDelay)
 {
     ConfigModel model;
-    model.channels[4].keys[3] = 0x20;
-    model.channels[4].mode = kModeNone;
-    model.powerOnDelay = 12;
-    model.configChanged = true;
-    model.configFileName = QStringLiteral("/tmp/a.orv");
-    QSignalSpy refreshed(&model, &ConfigModel::powerOnDelayRefreshed);
+    testing::editConfiguration(model, [](Configuration &c) {
+        c.channels[4].keys[3] = 0x20;
+        c.channels[4].mode = kModeNone;
+        c.powerOnDelay = 12;
+    });
+    testing::makeUnsavedChange(model);
+    model.setConfigFileName(QStringLiteral("/tmp/a.orv"));
+    QSignalSpy refreshed(&model, &ConfigModel::configurationChanged);
 
     model.resetSettings();
 
     for (int i = 0; i < kChannelCount; ++i) {
-        const ChannelSettings &c = model.channels[i];
+        const ChannelSettings &c = model.channel(i);
         EXPECT_EQ(c.steps, 3);
         EXPECT_EQ(c.hysteresis, 1);
         EXPECT_EQ(c.preload, 1);
@@ -122,14 +125,14 @@ TEST(ConfigModel, ResetLoadsTheDefaultsAndRefreshesTheDelay)
         EXPECT_EQ(c.axis, 0x30 + i);
         EXPECT_EQ(c.keys, decltype(c.keys){});
         EXPECT_EQ(c.keyOperators, decltype(c.keyOperators){});
-        EXPECT_EQ(model.hysteresisThreshold[i], 12);
+        EXPECT_EQ(model.hysteresisThreshold(i), 12);
     }
-    EXPECT_STREQ(joystickAxisName(model.channels[5].axis), "Rz");
-    EXPECT_EQ(model.powerOnDelay, 0);
+    EXPECT_STREQ(joystickAxisName(model.channel(5).axis), "Rz");
+    EXPECT_EQ(model.powerOnDelay(), 0);
     EXPECT_EQ(refreshed.count(), 1);
     // Reset is not a file operation: the changed flag and the file name stay.
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_EQ(model.configFileName, QStringLiteral("/tmp/a.orv"));
+    EXPECT_TRUE(model.configChanged());
+    EXPECT_EQ(model.configFileName(), QStringLiteral("/tmp/a.orv"));
 }
 
 TEST(JoystickAxes, SixteenNamedCodesWithAGap)

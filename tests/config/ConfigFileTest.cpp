@@ -1,5 +1,6 @@
 #include "core/config/ConfigFile.h"
 
+#include "ModelEditing.h"
 #include "core/config/ConfigModel.h"
 
 #include <QDir>
@@ -38,11 +39,13 @@ protected:
     static ConfigModel &customise(ConfigModel &m)
     {
         m.resetSettings();
-        for (auto &c : m.channels) {
-            c.steps = 2;
-            c.keys[0] = 0x1E;
-        }
-        m.powerOnDelay = 5;
+        testing::editConfiguration(m, [](Configuration &configuration) {
+            for (auto &c : configuration.channels) {
+                c.steps = 2;
+                c.keys[0] = 0x1E;
+            }
+            configuration.powerOnDelay = 5;
+        });
         return m;
     }
 
@@ -59,18 +62,18 @@ TEST_F(ConfigFileTest, OnlyExactly512BytesAreAConfiguration)
 
     for (int length : {0, 511, 513}) {
         writeBytes(QStringLiteral("f"), good.left(length).leftJustified(length, '\0'));
-        model.configChanged = true;
+        testing::makeUnsavedChange(model);
         EXPECT_EQ(loadConfigFile(model, path(QStringLiteral("f"))), FileStatus::InvalidFile)
             << length;
-        EXPECT_EQ(model.channels[0].steps, 3) << "model unchanged";
-        EXPECT_TRUE(model.configChanged);
+        EXPECT_EQ(model.channel(0).steps, 3) << "model unchanged";
+        EXPECT_TRUE(model.configChanged());
     }
 
     writeBytes(QStringLiteral("f"), good);
     EXPECT_EQ(loadConfigFile(model, path(QStringLiteral("f"))), FileStatus::Ok);
-    EXPECT_EQ(model.channels, custom.channels);
-    EXPECT_EQ(model.powerOnDelay, 5);
-    EXPECT_FALSE(model.configChanged);
+    EXPECT_EQ(model.channels(), custom.channels());
+    EXPECT_EQ(model.powerOnDelay(), 5);
+    EXPECT_FALSE(model.configChanged());
 }
 
 TEST_F(ConfigFileTest, RejectedImageLeavesTheModel)
@@ -81,12 +84,12 @@ TEST_F(ConfigFileTest, RejectedImageLeavesTheModel)
                QByteArray(reinterpret_cast<const char *>(image.data()), 512));
     ConfigModel custom;
     customise(custom);
-    model.channels = custom.channels;
-    model.configChanged = true;
+    testing::editConfiguration(model, [&](Configuration &c) { c.channels = custom.channels(); });
+    testing::makeUnsavedChange(model);
 
     EXPECT_EQ(loadConfigFile(model, path(QStringLiteral("bad"))), FileStatus::InvalidFile);
-    EXPECT_EQ(model.channels, custom.channels);
-    EXPECT_TRUE(model.configChanged);
+    EXPECT_EQ(model.channels(), custom.channels());
+    EXPECT_TRUE(model.configChanged());
     EXPECT_EQ(fileStatusText(FileStatus::InvalidFile),
               QStringLiteral("Invalid configuration file"));
 }
@@ -94,9 +97,9 @@ TEST_F(ConfigFileTest, RejectedImageLeavesTheModel)
 TEST_F(ConfigFileTest, SaveWritesExactly512BytesUnderTheGivenName)
 {
     writeBytes(QStringLiteral("Config"), QByteArray(4096, 'x'));
-    model.configChanged = true;
+    testing::makeUnsavedChange(model);
     ASSERT_EQ(saveConfigFile(model, path(QStringLiteral("Config"))), FileStatus::Ok);
-    EXPECT_FALSE(model.configChanged);
+    EXPECT_FALSE(model.configChanged());
 
     const QByteArray saved = readBytes(path(QStringLiteral("Config")));
     const ConfigImage image = encodeImage(model);

@@ -1,7 +1,9 @@
 #include "core/config/ConfigImage.h"
 
+#include "ModelEditing.h"
 #include "core/config/ConfigModel.h"
 
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 namespace orvex {
@@ -39,31 +41,33 @@ TEST_F(ConfigImageTest, DefaultImageByteForByte)
 
     ConfigModel decoded;
     ASSERT_TRUE(decodeImage(decoded, image));
-    EXPECT_EQ(decoded.channels, model.channels);
-    EXPECT_EQ(decoded.powerOnDelay, 0);
+    EXPECT_EQ(decoded.channels(), model.channels());
+    EXPECT_EQ(decoded.powerOnDelay(), 0);
 }
 
 TEST_F(ConfigImageTest, RichChannelsSurviveARoundTrip)
 {
-    ChannelSettings &both = model.channels[0];
-    both.steps = 5; // 32 steps
-    both.mode = kModeBoth;
-    both.repeat = 1;
-    both.preload = 0;
-    both.periodic = 25;
-    both.hysteresis = 2;
-    both.axis = 0x36;
-    for (int s = 0; s < kMaxSections; ++s) {
-        both.keys[s] = static_cast<std::uint8_t>(0x04 + s);
-        both.keyOperators[s] = static_cast<std::uint8_t>(s % 8);
-    }
-    ChannelSettings &directional = model.channels[3];
-    directional.steps = kDirectionalSteps;
-    directional.keys[0] = 0x51;
-    directional.keyOperators[0] = kOperatorShift;
-    directional.keys[1] = 0x52;
-    directional.keyOperators[1] = kOperatorCtrl | kOperatorAlt;
-    model.powerOnDelay = 30;
+    testing::editConfiguration(model, [](Configuration &c) {
+        ChannelSettings &both = c.channels[0];
+        both.steps = 5; // 32 steps
+        both.mode = kModeBoth;
+        both.repeat = 1;
+        both.preload = 0;
+        both.periodic = 25;
+        both.hysteresis = 2;
+        both.axis = 0x36;
+        for (int s = 0; s < kMaxSections; ++s) {
+            both.keys[s] = static_cast<std::uint8_t>(0x04 + s);
+            both.keyOperators[s] = static_cast<std::uint8_t>(s % 8);
+        }
+        ChannelSettings &directional = c.channels[3];
+        directional.steps = kDirectionalSteps;
+        directional.keys[0] = 0x51;
+        directional.keyOperators[0] = kOperatorShift;
+        directional.keys[1] = 0x52;
+        directional.keyOperators[1] = kOperatorCtrl | kOperatorAlt;
+        c.powerOnDelay = 30;
+    });
 
     const ConfigImage image = encodeImage(model);
     EXPECT_EQ(image[blockStart(0) + kFlagsOffset], 2);
@@ -75,21 +79,22 @@ TEST_F(ConfigImageTest, RichChannelsSurviveARoundTrip)
 
     ConfigModel decoded;
     ASSERT_TRUE(decodeImage(decoded, image));
-    EXPECT_EQ(decoded.channels, model.channels);
-    EXPECT_EQ(decoded.powerOnDelay, 30);
-    EXPECT_EQ(decoded.hysteresisThreshold[0], 16);
+    EXPECT_EQ(decoded.channels(), model.channels());
+    EXPECT_EQ(decoded.powerOnDelay(), 30);
+    EXPECT_EQ(decoded.hysteresisThreshold(0), 16);
 }
 
 TEST_F(ConfigImageTest, KeyboardOffChannelsKeepPairsButDecodeToDefaults)
 {
-    ChannelSettings &joystick = model.channels[1];
-    joystick.mode = kModeJoystick;
-    joystick.steps = 2;
-    joystick.keys[0] = 0x29;
-    joystick.keyOperators[0] = 1;
-    joystick.repeat = 1;
-    joystick.periodic = 9;
-    joystick.axis = 0x44;
+    testing::editChannel(model, 1, [](ChannelSettings &joystick) {
+        joystick.mode = kModeJoystick;
+        joystick.steps = 2;
+        joystick.keys[0] = 0x29;
+        joystick.keyOperators[0] = 1;
+        joystick.repeat = 1;
+        joystick.periodic = 9;
+        joystick.axis = 0x44;
+    });
 
     const ConfigImage image = encodeImage(model);
     const int b = blockStart(1);
@@ -102,7 +107,7 @@ TEST_F(ConfigImageTest, KeyboardOffChannelsKeepPairsButDecodeToDefaults)
 
     ConfigModel decoded;
     ASSERT_TRUE(decodeImage(decoded, image));
-    const ChannelSettings &back = decoded.channels[1];
+    const ChannelSettings &back = decoded.channel(1);
     EXPECT_EQ(back.mode, kModeJoystick);
     EXPECT_EQ(back.axis, 0x44);
     EXPECT_EQ(back.steps, 3);
@@ -117,7 +122,7 @@ TEST_F(ConfigImageTest, AllZeroImageTurnsEveryChannelOff)
 {
     ConfigImage zeros{};
     ASSERT_TRUE(decodeImage(model, zeros));
-    for (const ChannelSettings &c : model.channels) {
+    for (const ChannelSettings &c : model.channels()) {
         EXPECT_EQ(c.mode, kModeNone);
         EXPECT_EQ(c.steps, 3);
         EXPECT_EQ(c.hysteresis, 1);
@@ -125,7 +130,7 @@ TEST_F(ConfigImageTest, AllZeroImageTurnsEveryChannelOff)
         EXPECT_EQ(c.axis, 0);
         EXPECT_EQ(c.keys, decltype(c.keys){});
     }
-    EXPECT_EQ(model.powerOnDelay, 0);
+    EXPECT_EQ(model.powerOnDelay(), 0);
 }
 
 TEST_F(ConfigImageTest, KeyboardWithoutStepsKeepsTheJoystick)
@@ -134,7 +139,7 @@ TEST_F(ConfigImageTest, KeyboardWithoutStepsKeepsTheJoystick)
     image[blockStart(2) + kStepsOffset] = 0;
     image[blockStart(2) + kModeOffset] = kModeBoth;
     ASSERT_TRUE(decodeImage(model, image));
-    EXPECT_EQ(model.channels[2].mode, kModeJoystick);
+    EXPECT_EQ(model.channel(2).mode, kModeJoystick);
 }
 
 struct Limit
@@ -169,17 +174,17 @@ INSTANTIATE_TEST_SUITE_P(Image, ConfigImageLimits,
 
 TEST_F(ConfigImageTest, RejectionInTheLastChannelLeavesEverythingAsItWas)
 {
-    model.channels[0].hysteresis = 0;
-    model.setHysteresisThreshold(0, 0);
-    model.channels[2].keys[1] = 0x2C;
-    model.channels[5].mode = kModeBoth;
-    model.powerOnDelay = 7;
-    const auto channelsBefore = model.channels;
-    const auto thresholdsBefore = model.hysteresisThreshold;
+    testing::editConfiguration(model, [](Configuration &c) {
+        c.channels[0].hysteresis = 0;
+        c.channels[2].keys[1] = 0x2C;
+        c.channels[5].mode = kModeBoth;
+        c.powerOnDelay = 7;
+    });
+    const auto channelsBefore = model.channels();
+    const auto thresholdsBefore = testing::thresholds(model);
 
     // Channels 0..4 are valid and differ from the model; channel 5 is not.
-    ConfigModel other;
-    other.resetSettings();
+    Configuration other = defaultConfiguration();
     for (int c = 0; c < 5; ++c) {
         other.channels[c].hysteresis = 2;
         other.channels[c].keys[0] = 0x04;
@@ -187,17 +192,14 @@ TEST_F(ConfigImageTest, RejectionInTheLastChannelLeavesEverythingAsItWas)
     ConfigImage image = encodeImage(other);
     image[blockStart(5) + kHysteresisOffset] = 3;
 
-    std::vector<int> delaysShown;
-    QObject::connect(&model, &ConfigModel::powerOnDelayRefreshed,
-                     [&] { delaysShown.push_back(model.powerOnDelay); });
+    QSignalSpy announced(&model, &ConfigModel::configurationChanged);
     EXPECT_FALSE(decodeImage(model, image));
-    EXPECT_EQ(model.channels, channelsBefore);
-    EXPECT_EQ(model.hysteresisThreshold, thresholdsBefore);
-    EXPECT_EQ(model.powerOnDelay, 7);
-    // The delay menu is told last, after the delay was put back.
-    ASSERT_FALSE(delaysShown.empty());
-    EXPECT_EQ(delaysShown.back(), 7);
-    EXPECT_FALSE(model.configChanged);
+    EXPECT_EQ(model.channels(), channelsBefore);
+    EXPECT_EQ(testing::thresholds(model), thresholdsBefore);
+    EXPECT_EQ(model.powerOnDelay(), 7);
+    // Nothing changed, so the views (the delay menu among them) are told nothing.
+    EXPECT_EQ(announced.count(), 0);
+    EXPECT_FALSE(model.configChanged());
 }
 
 TEST_F(ConfigImageTest, IgnoredBytesDoNotMatter)
@@ -215,7 +217,7 @@ TEST_F(ConfigImageTest, IgnoredBytesDoNotMatter)
     image[blockStart(0) + 40] = 0x13;            // a pair beyond the eight sections in use
     ConfigModel signed_;
     ASSERT_TRUE(decodeImage(signed_, image));
-    EXPECT_EQ(signed_.channels, plain.channels);
+    EXPECT_EQ(signed_.channels(), plain.channels());
 }
 
 TEST_F(ConfigImageTest, KeysAndModifiersAreNotValidated)
@@ -224,8 +226,8 @@ TEST_F(ConfigImageTest, KeysAndModifiersAreNotValidated)
     image[blockStart(0) + 0] = 0xFF;
     image[blockStart(0) + 1] = 0xFF;
     ASSERT_TRUE(decodeImage(model, image));
-    EXPECT_EQ(model.channels[0].keys[0], 0xFF);
-    EXPECT_EQ(model.channels[0].keyOperators[0], 0xFF);
+    EXPECT_EQ(model.channel(0).keys[0], 0xFF);
+    EXPECT_EQ(model.channel(0).keyOperators[0], 0xFF);
 }
 
 } // namespace

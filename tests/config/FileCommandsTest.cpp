@@ -1,5 +1,6 @@
 #include "core/config/FileCommands.h"
 
+#include "ModelEditing.h"
 #include "core/config/ConfigFile.h"
 #include "core/config/ConfigModel.h"
 
@@ -65,10 +66,12 @@ protected:
     }
     void TearDown() override { QDir::setCurrent(savedCurrent); }
 
+    // A user edit in the settings dialog of channel 2.
     void editSomething()
     {
-        model.channels[1].keys[0] = 0x2C;
-        model.configChanged = true;
+        ChannelSettings edited = model.channel(1);
+        edited.keys[0] = 0x2C;
+        model.storeChannel(1, edited);
     }
 
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -105,9 +108,9 @@ TEST_F(FileCommandsTest, YesThenCancelledSaveStopsTheCommand)
     editSomething();
     prompts.answers = {SaveChangesAnswer::Yes};
     commands.newConfiguration();
-    EXPECT_EQ(model.channels[1].keys[0], 0x2C) << "New did not run";
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_TRUE(model.configFileName.isEmpty());
+    EXPECT_EQ(model.channel(1).keys[0], 0x2C) << "New did not run";
+    EXPECT_TRUE(model.configChanged());
+    EXPECT_TRUE(model.configFileName().isEmpty());
 }
 
 TEST_F(FileCommandsTest, NoThenCancelledOpenChangesNothing)
@@ -116,8 +119,8 @@ TEST_F(FileCommandsTest, NoThenCancelledOpenChangesNothing)
     prompts.answers = {SaveChangesAnswer::No};
     commands.openConfiguration();
     EXPECT_EQ(prompts.openDialogStarts.size(), 1u);
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_EQ(model.channels[1].keys[0], 0x2C);
+    EXPECT_TRUE(model.configChanged());
+    EXPECT_EQ(model.channel(1).keys[0], 0x2C);
 
     prompts.answers = {SaveChangesAnswer::Cancel};
     commands.newConfiguration();
@@ -136,12 +139,12 @@ TEST_F(FileCommandsTest, SaveThenNewKeepsTheFileName)
     editSomething();
     prompts.savePaths = {path(QStringLiteral("mine.orv"))};
     commands.saveConfiguration();
-    EXPECT_FALSE(model.configChanged);
+    EXPECT_FALSE(model.configChanged());
     EXPECT_EQ(QFileInfo(path(QStringLiteral("mine.orv"))).size(), 512);
 
     commands.newConfiguration();
-    EXPECT_EQ(model.channels[1].keys[0], 0);
-    EXPECT_FALSE(model.configChanged);
+    EXPECT_EQ(model.channel(1).keys[0], 0);
+    EXPECT_FALSE(model.configChanged());
     commands.saveConfiguration();
     EXPECT_EQ(prompts.saveDialogStarts.back(), path(QStringLiteral("mine.orv")));
 }
@@ -161,8 +164,8 @@ TEST_F(FileCommandsTest, WrongLengthFileIsReportedAndRemembered)
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0], (UserMessage{QStringLiteral("Invalid configuration file"),
                                                 kMainWindowTitle, MessageIcon::Critical}));
-    EXPECT_EQ(model.channels[1].keys[0], 0x2C);
-    EXPECT_TRUE(model.configChanged);
+    EXPECT_EQ(model.channel(1).keys[0], 0x2C);
+    EXPECT_TRUE(model.configChanged());
     commands.saveConfiguration();
     EXPECT_EQ(prompts.saveDialogStarts.back(), file.fileName());
 }
@@ -171,18 +174,18 @@ TEST_F(FileCommandsTest, OpenReportsSuccessAndUnreadableFilesApart)
 {
     ConfigModel other;
     other.resetSettings();
-    other.powerOnDelay = 9;
+    testing::editConfiguration(other, [](Configuration &c) { c.powerOnDelay = 9; });
     ASSERT_EQ(saveConfigFile(other, path(QStringLiteral("good.orv"))), FileStatus::Ok);
 
     prompts.openPaths = {path(QStringLiteral("good.orv"))};
     EXPECT_TRUE(commands.openFile());
-    EXPECT_EQ(model.powerOnDelay, 9);
-    EXPECT_FALSE(model.configChanged);
+    EXPECT_EQ(model.powerOnDelay(), 9);
+    EXPECT_FALSE(model.configChanged());
 
     prompts.openPaths = {path(QStringLiteral("gone.orv"))};
     EXPECT_FALSE(commands.openFile());
     EXPECT_EQ(prompts.messages.back().text, QStringLiteral("Error opening the file"));
-    EXPECT_EQ(model.configFileName, path(QStringLiteral("gone.orv")));
+    EXPECT_EQ(model.configFileName(), path(QStringLiteral("gone.orv")));
 }
 
 TEST_F(FileCommandsTest, FailedSaveFromThePromptStopsTheCommand)
@@ -194,9 +197,9 @@ TEST_F(FileCommandsTest, FailedSaveFromThePromptStopsTheCommand)
 
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Error saving file"));
-    EXPECT_EQ(model.channels[1].keys[0], 0x2C) << "New stopped";
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_EQ(model.configFileName, path(QStringLiteral("missing/folder/x.orv")));
+    EXPECT_EQ(model.channel(1).keys[0], 0x2C) << "New stopped";
+    EXPECT_TRUE(model.configChanged());
+    EXPECT_EQ(model.configFileName(), path(QStringLiteral("missing/folder/x.orv")));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "CtlTestSupport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
 #include "core/link/DeviceTransport.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -31,15 +31,14 @@ QByteArray bytes(const ConfigImage &image)
 
 ConfigImage sampleImage()
 {
-    ConfigModel model;
-    model.resetSettings();
-    model.powerOnDelay = 4;
-    model.channels[0].steps = 1; // 2 steps
-    model.channels[0].keys[0] = 0x04;
-    model.channels[0].keys[1] = 0x05;
-    model.channels[0].keyOperators[1] = kOperatorShift;
-    model.channels[5].mode = kModeJoystick;
-    return encodeImage(model);
+    Configuration configuration = defaultConfiguration();
+    configuration.powerOnDelay = 4;
+    configuration.channels[0].steps = 1; // 2 steps
+    configuration.channels[0].keys[0] = 0x04;
+    configuration.channels[0].keys[1] = 0x05;
+    configuration.channels[0].keyOperators[1] = kOperatorShift;
+    configuration.channels[5].mode = kModeJoystick;
+    return encodeImage(configuration);
 }
 
 class CommandsTest : public ::testing::Test

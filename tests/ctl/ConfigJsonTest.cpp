@@ -1,5 +1,6 @@
 #include "programs/ctl/ConfigJson.h"
 
+#include "ModelEditing.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
 
@@ -15,9 +16,9 @@ namespace {
 // joystick only, both outputs, and a delay.
 void fillSample(ConfigModel &model)
 {
-    model.resetSettings();
-    model.powerOnDelay = 12;
-    ChannelSettings &wide = model.channels[0];
+    Configuration sample = defaultConfiguration();
+    sample.powerOnDelay = 12;
+    ChannelSettings &wide = sample.channels[0];
     wide.steps = 5;
     wide.mode = kModeBoth;
     wide.hysteresis = 2;
@@ -29,13 +30,14 @@ void fillSample(ConfigModel &model)
         wide.keys[s] = static_cast<std::uint8_t>(0x04 + s);
         wide.keyOperators[s] = static_cast<std::uint8_t>(s % 8);
     }
-    model.channels[1].steps = kDirectionalSteps;
-    model.channels[1].keys[0] = 0x52;
-    model.channels[1].keys[1] = 0x51;
-    model.channels[2].mode = kModeJoystick;
-    model.channels[3].axis = 0xFF;
-    model.channels[4].hysteresis = 0;
-    model.channels[5].periodic = 100;
+    sample.channels[1].steps = kDirectionalSteps;
+    sample.channels[1].keys[0] = 0x52;
+    sample.channels[1].keys[1] = 0x51;
+    sample.channels[2].mode = kModeJoystick;
+    sample.channels[3].axis = 0xFF;
+    sample.channels[4].hysteresis = 0;
+    sample.channels[5].periodic = 100;
+    model.replaceConfiguration(sample);
 }
 
 QJsonObject sampleJson()
@@ -104,9 +106,9 @@ TEST(ConfigJsonTest, RoundTripGivesTheSameImage)
     ASSERT_TRUE(json.fromJson(ConfigJson::toText(original), composed))
         << json.errorString().toStdString();
     EXPECT_EQ(encodeImage(composed), encodeImage(original));
-    EXPECT_EQ(composed.powerOnDelay, 12);
-    EXPECT_EQ(composed.hysteresisThreshold[0], 16);
-    EXPECT_EQ(composed.hysteresisThreshold[4], 8);
+    EXPECT_EQ(composed.powerOnDelay(), 12);
+    EXPECT_EQ(composed.hysteresisThreshold(0), 16);
+    EXPECT_EQ(composed.hysteresisThreshold(4), 8);
 }
 
 TEST(ConfigJsonTest, UnknownFieldsAreIgnoredAndUnusedSectionsCleared)
@@ -114,10 +116,11 @@ TEST(ConfigJsonTest, UnknownFieldsAreIgnoredAndUnusedSectionsCleared)
     QJsonObject root = withChannelField(sampleJson(), 1, QStringLiteral("comment"), 1.5);
     root[QStringLiteral("note")] = QStringLiteral("anything");
     ConfigModel model;
-    model.channels[1].keys[5] = 9; // stale key behind the two Directional sections
+    // A stale key behind the two Directional sections.
+    testing::editChannel(model, 1, [](ChannelSettings &c) { c.keys[5] = 9; });
     ConfigJson json;
     ASSERT_TRUE(json.fromJson(text(root), model)) << json.errorString().toStdString();
-    EXPECT_EQ(model.channels[1].keys[5], 0);
+    EXPECT_EQ(model.channel(1).keys[5], 0);
 }
 
 struct Refusal
@@ -135,7 +138,7 @@ TEST_P(ConfigJsonRefusalTest, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
 {
     ConfigModel model;
     model.resetSettings();
-    model.powerOnDelay = 7;
+    testing::editConfiguration(model, [](Configuration &c) { c.powerOnDelay = 7; });
     const ConfigImage before = encodeImage(model);
 
     ConfigJson json;

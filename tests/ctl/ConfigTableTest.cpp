@@ -1,7 +1,8 @@
 #include "programs/ctl/ConfigTable.h"
 
+#include "ModelEditing.h"
 #include "core/config/ConfigModel.h"
-#include "programs/ctl/SettingNames.h"
+#include "core/config/SettingNames.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -41,17 +42,19 @@ TEST(ConfigTableTest, ShowsEachStepsModifiersAndKeyAndTheChannelValues)
 {
     ConfigModel model;
     model.resetSettings();
-    model.powerOnDelay = 30;
-    ChannelSettings &channel = model.channels[2];
-    channel.steps = kDirectionalSteps;
-    channel.mode = kModeBoth;
-    channel.hysteresis = 2;
-    channel.periodic = 25;
-    channel.axis = 0x46;
-    channel.keys[0] = 0x4C;
-    channel.keyOperators[0] = kOperatorCtrl | kOperatorAlt;
-    channel.keys[1] = 0xE7;
-    channel.keyOperators[1] = kOperatorShift;
+    testing::editConfiguration(model, [](Configuration &c) {
+        c.powerOnDelay = 30;
+        ChannelSettings &channel = c.channels[2];
+        channel.steps = kDirectionalSteps;
+        channel.mode = kModeBoth;
+        channel.hysteresis = 2;
+        channel.periodic = 25;
+        channel.axis = 0x46;
+        channel.keys[0] = 0x4C;
+        channel.keyOperators[0] = kOperatorCtrl | kOperatorAlt;
+        channel.keys[1] = 0xE7;
+        channel.keyOperators[1] = kOperatorShift;
+    });
 
     const QString text = ConfigTable::format(model);
     EXPECT_TRUE(text.startsWith(QStringLiteral("Power-on delay: 30 sec\n")));

@@ -1,9 +1,9 @@
 #include "programs/ctl/LiveMonitor.h"
 
 #include "CtlTestSupport.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
 #include "programs/ctl/DeviceSession.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -22,9 +22,13 @@ protected:
         m_model.resetSettings();
         m_session = std::make_unique<DeviceSession>(m_access, m_model, 0);
         m_session->begin();
-        m_monitor =
-            std::make_unique<LiveMonitor>(m_session->polling(), m_console->console(), options);
+        m_monitor = std::make_unique<LiveMonitor>(m_session->link(), m_console->console(), options);
     }
+
+    // The link's ticks, as its timers run them.
+    DeviceLink &link() { return m_session->link(); }
+    void pollTick() { link().pollDevice(); }
+    void waitTick() { link().waitForDeviceTick(); }
 
     QStringList outLines() const { return m_console->out().split('\n', Qt::SkipEmptyParts); }
 
@@ -53,7 +57,7 @@ TEST_F(LiveMonitorTest, PrintsOneLinePerPollAndStopsAfterTheCount)
     EXPECT_EQ(m_console->err(), QStringLiteral("Viewing device 1\n"));
 
     for (int tick = 0; tick < 5; ++tick)
-        m_monitor->pollTick();
+        pollTick();
 
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(m_monitor->pollCount(), 3);
@@ -69,7 +73,7 @@ TEST_F(LiveMonitorTest, FallsBackToTheOtherDeviceAtTheStart)
     m_access.setPresent(0, false);
     makeMonitor({1, false});
     ASSERT_TRUE(m_monitor->start());
-    EXPECT_EQ(m_session->polling().deviceNumber, 1);
+    EXPECT_EQ(link().deviceNumber(), 1);
     EXPECT_EQ(m_console->err(), QStringLiteral("Viewing device 2\n"));
 }
 
@@ -78,19 +82,19 @@ TEST_F(LiveMonitorTest, SearchesAgainAfterALossAndResumes)
     m_access.setPresent(1, false); // nothing to fall back to
     makeMonitor({0, false}, true);
     ASSERT_TRUE(m_monitor->start());
-    m_monitor->pollTick();
+    pollTick();
     m_access.setPresent(0, false);
-    m_monitor->pollTick();
-    EXPECT_TRUE(m_monitor->isWaiting());
+    pollTick();
+    EXPECT_TRUE(link().isSearching());
     EXPECT_TRUE(m_console->err().endsWith(QStringLiteral("Searching for device...\n")));
 
-    m_monitor->waitTick(); // still absent
-    EXPECT_TRUE(m_monitor->isWaiting());
+    waitTick(); // still absent
+    EXPECT_TRUE(link().isSearching());
     m_access.setPresent(0, true);
-    m_monitor->waitTick();
-    EXPECT_FALSE(m_monitor->isWaiting());
+    waitTick();
+    EXPECT_FALSE(link().isSearching());
     EXPECT_TRUE(m_console->err().endsWith(QStringLiteral("Viewing device 1\n")));
-    m_monitor->pollTick();
+    pollTick();
     EXPECT_EQ(m_monitor->pollCount(), 2);
 
     // On a terminal: a header, then each poll redrawn over the last one; the lost device ended
@@ -106,12 +110,12 @@ TEST_F(LiveMonitorTest, JsonLinesAndNoTicksAfterStop)
     makeMonitor({0, true});
     ASSERT_TRUE(m_monitor->start());
     m_access.device(0).liveValues = {1, 2, 3, 4, 5, 6};
-    m_monitor->pollTick();
+    pollTick();
     m_monitor->stop();
-    const int exchanges = m_access.exchangeCount();
-    m_monitor->pollTick();
-    m_monitor->waitTick();
-    EXPECT_EQ(m_access.exchangeCount(), exchanges);
+    // A tick that still came through after the stop prints nothing.
+    pollTick();
+    waitTick();
+    EXPECT_EQ(m_monitor->pollCount(), 1);
     EXPECT_EQ(outLines().size(), 1);
 }
 

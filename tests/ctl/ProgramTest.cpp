@@ -129,15 +129,14 @@ ConfigImage decodedAndEncoded(const ConfigImage &image)
 
 ConfigImage sampleImage()
 {
-    ConfigModel model;
-    model.resetSettings();
-    model.powerOnDelay = 9;
-    model.channels[1].steps = 5;
-    model.channels[1].keys[31] = 0x2C;
-    model.channels[1].keyOperators[31] = kOperatorAlt;
-    model.channels[4].mode = kModeBoth;
-    model.channels[4].axis = 0x40;
-    return encodeImage(model);
+    Configuration configuration = defaultConfiguration();
+    configuration.powerOnDelay = 9;
+    configuration.channels[1].steps = 5;
+    configuration.channels[1].keys[31] = 0x2C;
+    configuration.channels[1].keyOperators[31] = kOperatorAlt;
+    configuration.channels[4].mode = kModeBoth;
+    configuration.channels[4].axis = 0x40;
+    return encodeImage(configuration);
 }
 
 // --- files ---------------------------------------------------------------------------------

@@ -3,10 +3,10 @@
 
 #include "CtlTestSupport.h"
 #include "ScriptedHidPlatform.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "core/backends/locking/DeviceLock.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
-#include "core/backends/locking/DeviceLock.h"
-#include "core/backends/hidapi/HidapiDeviceAccess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -44,8 +44,7 @@ protected:
 
 TEST_F(RealBackendCommandsTest, ReadWriteAndMonitorTalkOnlyToTheVendorInterface)
 {
-    ConfigModel stored;
-    stored.resetSettings();
+    Configuration stored = defaultConfiguration();
     stored.powerOnDelay = 9;
     stored.channels[2].keys[5] = 0x2C;
     script.device.device(0).memory = encodeImage(stored);

@@ -15,7 +15,7 @@ class DesktopWindowTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void iconRendersAtItsDesignSize();
     void iconScalesForSmallSizes();
     void questionAnswersWithTheClickedButton_data();

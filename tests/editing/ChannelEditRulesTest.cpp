@@ -1,5 +1,7 @@
 #include "core/config/ChannelEditRules.h"
 
+#include "core/config/SettingNames.h"
+
 #include <QLocale>
 #include <gtest/gtest.h>
 
@@ -55,14 +57,14 @@ TEST(ChannelEditRules, KeyRepeatDecidesThePeriodicListBelowDirectional)
 TEST(ChannelEditRules, PeriodicEntriesReadInTenthsOfASecond)
 {
     QLocale::setDefault(QLocale::c());
-    EXPECT_EQ(periodicEntryText(0), "Disabled");
-    EXPECT_EQ(periodicEntryText(1), "0.1 sec");
-    EXPECT_EQ(periodicEntryText(10), "1.0 sec");
-    EXPECT_EQ(periodicEntryText(55), "5.5 sec");
-    EXPECT_EQ(periodicEntryText(100), "10.0 sec");
+    EXPECT_EQ(periodicName(0, QLocale()), "Disabled");
+    EXPECT_EQ(periodicName(1, QLocale()), "0.1 sec");
+    EXPECT_EQ(periodicName(10, QLocale()), "1.0 sec");
+    EXPECT_EQ(periodicName(55, QLocale()), "5.5 sec");
+    EXPECT_EQ(periodicName(100, QLocale()), "10.0 sec");
 
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(periodicEntryText(55), "5,5 sec");
+    EXPECT_EQ(periodicName(55, QLocale()), "5,5 sec");
     QLocale::setDefault(QLocale::c());
 }
 

@@ -1,10 +1,11 @@
 // The settings dialog and the key picker as a screen reader and a keyboard-only user meet them.
 
 #include "EditingHarness.h"
-#include "ui/graphs/StepGraphView.h"
+#include "ModelEditing.h"
 #include "core/keys/KeyNames.h"
 #include "ui/dialogs/KeyPicker.h"
 #include "ui/dialogs/ScreenMetrics.h"
+#include "ui/graphs/StepGraphView.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
@@ -125,16 +126,18 @@ private Q_SLOTS:
         QFETCH(QString, description);
         QFETCH(QStringList, sections);
         EditingHarness h;
-        ChannelSettings &channel = h.model.channels[0];
-        channel.steps = static_cast<std::uint8_t>(steps);
-        channel.mode = static_cast<std::uint8_t>(mode);
-        channel.keys = {0x04, 0x05, 0x00, 0x4B};
-        channel.keyOperators = {kOperatorCtrl, 0, kOperatorShift, kOperatorShift | kOperatorAlt};
-        h.polling.waitForDeviceTick();
-        SettingsDialog &dialog = h.open(0);
+        testing::editChannel(h.model, 0, [&](ChannelSettings &channel) {
+            channel.steps = static_cast<std::uint8_t>(steps);
+            channel.mode = static_cast<std::uint8_t>(mode);
+            channel.keys = {0x04, 0x05, 0x00, 0x4B};
+            channel.keyOperators = {kOperatorCtrl, 0, kOperatorShift,
+                                    kOperatorShift | kOperatorAlt};
+        });
+        h.link.waitForDeviceTick();
+        h.open(0);
         for (int input : inputs) {
             h.access.device(0).liveValues = {static_cast<std::uint8_t>(input)};
-            dialog.tmrPollDevice_Timer();
+            h.link.pollDevice();
         }
 
         QAccessibleInterface *graph = accessible(h.control<QWidget>("picGraph"));
@@ -156,8 +159,10 @@ private Q_SLOTS:
     void stepGraphAndKeyPickerWorkFromTheKeyboard()
     {
         EditingHarness h;
-        h.model.channels[0].steps = 2;
-        h.model.channels[0].keys[1] = 0x1A; // W
+        testing::editChannel(h.model, 0, [](ChannelSettings &c) {
+            c.steps = 2;
+            c.keys[1] = 0x1A; // W
+        });
         SettingsDialog &dialog = h.open(0);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -189,7 +194,7 @@ private Q_SLOTS:
             picker->activateWindow();
             QTRY_COMPARE(QApplication::activeWindow(), picker.data());
             pickerSection = picker->section();
-            picker->tmrSetFocus_Timer(); // the focus goes to the current key, W
+            picker->onFocusTimer(); // the focus goes to the current key, W
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             if (picker && picker->isVisible())

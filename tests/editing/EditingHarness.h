@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModel.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
+#include "core/link/DeviceLink.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "ui/dialogs/SettingsDialog.h"
 
@@ -11,14 +10,13 @@
 
 namespace orvex::test {
 
-// A model with the default configuration, polling over the virtual device, a stand-in main
-// window and, once opened, the one settings dialog of the run.
+// A model with the default configuration, the device link over the virtual device, a stand-in
+// main window and, once opened, the one settings dialog of the run, which sees every poll.
 struct EditingHarness
 {
     ConfigModel model;
     VirtualDeviceAccess access;
-    DeviceTransport transport{access};
-    DevicePolling polling{transport, model};
+    DeviceLink link{access, model};
     QWidget mainWindow;
     std::unique_ptr<SettingsDialog> dialog;
 
@@ -30,9 +28,12 @@ struct EditingHarness
 
     SettingsDialog &open(int channel)
     {
-        if (!dialog)
-            dialog = std::make_unique<SettingsDialog>(model, polling, &mainWindow);
-        dialog->LoadForm(channel);
+        if (!dialog) {
+            dialog = std::make_unique<SettingsDialog>(model, &mainWindow);
+            QObject::connect(&link, &DeviceLink::sampled, dialog.get(),
+                             &SettingsDialog::showSample);
+        }
+        dialog->loadForm(channel);
         return *dialog;
     }
 

@@ -109,11 +109,11 @@ private Q_SLOTS:
         picker->setupKeyboard(0, 0x4C, 0);
         QVERIFY(timer->isActive());
 
-        picker->tmrSetFocus_Timer();
+        picker->onFocusTimer();
         QVERIFY(timer->isActive()); // still hidden: keep waiting
 
         picker->show();
-        picker->tmrSetFocus_Timer();
+        picker->onFocusTimer();
         QVERIFY(!timer->isActive());
         QCOMPARE(picker->focusWidget(), button(*picker, 0x4C));
     }
@@ -125,7 +125,7 @@ private Q_SLOTS:
         auto *timer = picker->findChild<QTimer *>("tmrSetFocus");
         picker->setupKeyboard(4, 0x32, kOperatorShift);
         picker->show();
-        picker->tmrSetFocus_Timer();
+        picker->onFocusTimer();
         QVERIFY(!timer->isActive());
 
         box(*picker, 0)->setChecked(true);

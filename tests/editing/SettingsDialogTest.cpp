@@ -1,12 +1,14 @@
 #include "EditingHarness.h"
-#include "ui/graphs/GraphView.h"
+#include "ModelEditing.h"
 #include "ui/dialogs/KeyPicker.h"
 #include "ui/dialogs/ScreenMetrics.h"
+#include "ui/graphs/GraphView.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 
 using namespace orvex;
 using orvex::test::EditingHarness;
+using orvex::testing::editChannel;
 
 namespace {
 
@@ -45,6 +48,20 @@ void whileKeyPickerIsOpen(SettingsDialog &dialog, std::function<void(KeyPicker &
         if (!picker.isNull() && picker->isVisible())
             picker->close();
     });
+}
+
+// Whether one poll of the link reaches the step graph: the open channel's input jumps between
+// nothing and full scale, and the graph's picture has to change with it.
+bool pollRedrawsStepGraph(EditingHarness &h)
+{
+    if (!h.link.isViewing())
+        h.link.waitForDeviceTick();
+    const auto channel = static_cast<std::size_t>(h.dialog->channelIndex());
+    std::uint8_t &input = h.access.device(h.link.deviceNumber()).liveValues[channel];
+    input = input == 255 ? 0 : 255;
+    const QImage before = h.control<GraphView>("picGraph")->shownImage();
+    h.link.pollDevice();
+    return h.control<GraphView>("picGraph")->shownImage() != before;
 }
 
 } // namespace
@@ -79,9 +96,7 @@ private Q_SLOTS:
                      qPrintable(label->text()));
             QCOMPARE(label->height(), 17);
         }
-        auto *timer = h.control<QTimer>("tmrPollDevice");
-        QCOMPARE(timer->interval(), 10);
-        QVERIFY(timer->isActive());
+        QVERIFY(pollRedrawsStepGraph(h));
 
         h.open(5);
         QCOMPARE(dialog.windowTitle(), "ORVEX Configuration Utility - Channel 6 Settings");
@@ -90,9 +105,11 @@ private Q_SLOTS:
     void openingAJoystickOnlyChannel()
     {
         EditingHarness h;
-        h.model.channels[1].mode = kModeJoystick;
-        h.model.channels[1].steps = 4;
-        h.model.channels[1].repeat = 0;
+        editChannel(h.model, 1, [](ChannelSettings &c) {
+            c.mode = kModeJoystick;
+            c.steps = 4;
+            c.repeat = 0;
+        });
         h.open(1);
 
         QVERIFY(!h.control<QCheckBox>("chkEnabled0")->isChecked());
@@ -107,7 +124,7 @@ private Q_SLOTS:
         QCOMPARE(h.dialog->workSettings().mode, kModeJoystick);
         QCOMPARE(h.dialog->sections(), 16);
 
-        h.model.channels[1].repeat = 1;
+        editChannel(h.model, 1, [](ChannelSettings &c) { c.repeat = 1; });
         h.open(1);
         QVERIFY(!h.control<QComboBox>("listPeriodic")->isEnabled());
     }
@@ -115,8 +132,10 @@ private Q_SLOTS:
     void eitherEnabledBoxAppliesTheKeyboardBoxToAllTenControls()
     {
         EditingHarness h;
-        h.model.channels[0].steps = kDirectionalSteps;
-        h.model.channels[0].mode = kModeKeyboard;
+        editChannel(h.model, 0, [](ChannelSettings &c) {
+            c.steps = kDirectionalSteps;
+            c.mode = kModeKeyboard;
+        });
         h.open(0);
         QCOMPARE(enabledControls(h, kKeyboardControls),
                  QStringList({"lblSteps", "listSteps", "lblHysteresis", "listHysteresis"}));
@@ -138,7 +157,7 @@ private Q_SLOTS:
     void reopeningRunsTheListRulesEvenForUnchangedEntries()
     {
         EditingHarness h;
-        h.model.channels[0].steps = kDirectionalSteps;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.steps = kDirectionalSteps; });
         h.open(0);
         h.control<QCheckBox>("chkEnabled1")->click();
         h.control<QCheckBox>("chkEnabled1")->click();
@@ -156,11 +175,15 @@ private Q_SLOTS:
         EditingHarness h;
         const std::uint8_t axes[] = {0x30, 0x31, 0x32, 0x33, 0x34};
         for (int channel = 0; channel < 5; ++channel) {
-            h.model.channels[channel].mode = channel % 2 ? kModeBoth : kModeJoystick;
-            h.model.channels[channel].axis = axes[channel];
+            editChannel(h.model, channel, [&](ChannelSettings &c) {
+                c.mode = channel % 2 ? kModeBoth : kModeJoystick;
+                c.axis = axes[channel];
+            });
         }
-        h.model.channels[5].mode = kModeJoystick;
-        h.model.channels[5].axis = 0x31; // taken by channel 2
+        editChannel(h.model, 5, [](ChannelSettings &c) {
+            c.mode = kModeJoystick;
+            c.axis = 0x31; // taken by channel 2
+        });
         h.open(5);
 
         auto *list = h.control<QComboBox>("listJoystick");
@@ -171,15 +194,15 @@ private Q_SLOTS:
         QCOMPARE(h.dialog->workSettings().axis, 0x35);
 
         h.control<QPushButton>("cmdOK")->click();
-        QCOMPARE(h.model.channels[5].axis, 0x35);
-        QVERIFY(h.model.configChanged);
+        QCOMPARE(h.model.channel(5).axis, 0x35);
+        QVERIFY(h.model.configChanged());
     }
 
     void axisListIsRebuiltAtEveryOpening()
     {
         EditingHarness h;
-        h.model.channels[0].mode = kModeJoystick; // X
-        h.model.channels[1].mode = kModeKeyboard; // Y, but its joystick is off
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.mode = kModeJoystick; }); // X
+        editChannel(h.model, 1, [](ChannelSettings &c) { c.mode = kModeKeyboard; }); // Y, but off
         h.open(2);
         auto *list = h.control<QComboBox>("listJoystick");
         QCOMPARE(list->count(), 15);
@@ -187,7 +210,7 @@ private Q_SLOTS:
         QCOMPARE(list->currentText(), "Z");
 
         h.control<QPushButton>("cmdCancel")->click();
-        h.model.channels[0].mode = kModeKeyboard;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.mode = kModeKeyboard; });
         h.open(2);
         QCOMPARE(list->count(), 16);
         QCOMPARE(list->currentText(), "Z");
@@ -199,11 +222,13 @@ private Q_SLOTS:
     void directionalDisablesListsButKeepsTheirValues()
     {
         EditingHarness h;
-        ChannelSettings &stored = h.model.channels[3];
-        stored.steps = 1;
-        stored.preload = 1;
-        stored.repeat = 0;
-        stored.periodic = 25;
+        editChannel(h.model, 3, [](ChannelSettings &c) {
+            c.steps = 1;
+            c.preload = 1;
+            c.repeat = 0;
+            c.periodic = 25;
+        });
+        const ChannelSettings &stored = h.model.channel(3);
         h.open(3);
 
         h.control<QComboBox>("listSteps")->setCurrentIndex(5);
@@ -220,7 +245,7 @@ private Q_SLOTS:
     void keyRepeatDisablesPeriodicWithoutChangingIt()
     {
         EditingHarness h;
-        h.model.channels[0].periodic = 42;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.periodic = 42; });
         h.open(0);
         auto *periodic = h.control<QComboBox>("listPeriodic");
         QCOMPARE(periodic->currentText(), "4.2 sec");
@@ -233,18 +258,20 @@ private Q_SLOTS:
         h.control<QComboBox>("listRepeat")->setCurrentIndex(1);
 
         h.control<QPushButton>("cmdOK")->click();
-        QCOMPARE(h.model.channels[0].repeat, 1);
-        QCOMPARE(h.model.channels[0].periodic, 42);
+        QCOMPARE(h.model.channel(0).repeat, 1);
+        QCOMPARE(h.model.channel(0).periodic, 42);
     }
 
     void stepCountChangesKeepTheKeysOfHigherSections()
     {
         EditingHarness h;
-        ChannelSettings &stored = h.model.channels[4];
-        stored.steps = 5;
-        stored.keys[31] = 0x04;
-        stored.keyOperators[31] = kOperatorCtrl | kOperatorShift;
-        stored.keys[7] = 0x4C;
+        editChannel(h.model, 4, [](ChannelSettings &c) {
+            c.steps = 5;
+            c.keys[31] = 0x04;
+            c.keyOperators[31] = kOperatorCtrl | kOperatorShift;
+            c.keys[7] = 0x4C;
+        });
+        const ChannelSettings &stored = h.model.channel(4);
         h.open(4);
 
         auto *steps = h.control<QComboBox>("listSteps");
@@ -258,33 +285,32 @@ private Q_SLOTS:
         QCOMPARE(stored.keys[31], 0x04);
         QCOMPARE(stored.keyOperators[31], kOperatorCtrl | kOperatorShift);
         QCOMPARE(stored.keys[7], 0x4C);
-        QVERIFY(!h.model.configChanged);
+        QVERIFY(!h.model.configChanged());
     }
 
     void hysteresisChangesTheLiveThresholdAtOnceAndCancelRestoresIt()
     {
         EditingHarness h;
-        h.model.channels[2].hysteresis = 0;
-        h.model.setHysteresisThreshold(0, 2);
+        editChannel(h.model, 2, [](ChannelSettings &c) { c.hysteresis = 0; });
         SettingsDialog &dialog = h.open(2);
         dialog.show();
 
         h.control<QComboBox>("listHysteresis")->setCurrentIndex(2);
-        QCOMPARE(h.model.hysteresisThreshold[2], 16);
+        QCOMPARE(h.model.hysteresisThreshold(2), 16);
 
         h.control<QPushButton>("cmdCancel")->click();
-        QCOMPARE(h.model.hysteresisThreshold[2], 8);
-        QCOMPARE(h.model.channels[2].hysteresis, 0);
+        QCOMPARE(h.model.hysteresisThreshold(2), 8);
+        QCOMPARE(h.model.channel(2).hysteresis, 0);
         QVERIFY(!dialog.isVisible());
-        QVERIFY(!h.control<QTimer>("tmrPollDevice")->isActive());
-        QVERIFY(!h.model.configChanged);
+        QVERIFY(!pollRedrawsStepGraph(h));
+        QVERIFY(!h.model.configChanged());
 
         h.open(2);
         h.control<QComboBox>("listHysteresis")->setCurrentIndex(1);
         h.control<QPushButton>("cmdOK")->click();
-        QCOMPARE(h.model.hysteresisThreshold[2], 12);
-        QCOMPARE(h.model.channels[2].hysteresis, 1);
-        QVERIFY(h.model.configChanged);
+        QCOMPARE(h.model.hysteresisThreshold(2), 12);
+        QCOMPARE(h.model.channel(2).hysteresis, 1);
+        QVERIFY(h.model.configChanged());
     }
 
     void closeBoxKeepsTheChangesLikeOk()
@@ -299,9 +325,9 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!alive.isNull());
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(h.model.channels[0].preload, 0);
-        QVERIFY(h.model.configChanged);
-        QVERIFY(!h.control<QTimer>("tmrPollDevice")->isActive());
+        QCOMPARE(h.model.channel(0).preload, 0);
+        QVERIFY(h.model.configChanged());
+        QVERIFY(!pollRedrawsStepGraph(h));
     }
 
     void enterAndEscapeDoNotEndTheDialog()
@@ -315,7 +341,7 @@ private Q_SLOTS:
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QTest::keyClick(&dialog, Qt::Key_Return);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(h.model.channels[0].preload, 1);
+        QCOMPARE(h.model.channel(0).preload, 1);
         QVERIFY(!h.control<QPushButton>("cmdOK")->autoDefault());
         QVERIFY(!h.control<QPushButton>("cmdCancel")->autoDefault());
     }
@@ -325,24 +351,24 @@ private Q_SLOTS:
         EditingHarness h;
         h.open(1);
         h.control<QPushButton>("cmdOK")->click();
-        QVERIFY(!h.model.configChanged);
+        QVERIFY(!h.model.configChanged());
 
         h.open(1);
         h.control<QCheckBox>("chkEnabled1")->click();
         h.control<QPushButton>("cmdOK")->click();
-        QCOMPARE(h.model.channels[1].mode, kModeBoth);
-        QVERIFY(h.model.configChanged);
+        QCOMPARE(h.model.channel(1).mode, kModeBoth);
+        QVERIFY(h.model.configChanged());
 
         // OK never clears the flag.
         h.open(1);
         h.control<QPushButton>("cmdOK")->click();
-        QVERIFY(h.model.configChanged);
+        QVERIFY(h.model.configChanged());
     }
 
     void periodicListHas101Entries()
     {
         EditingHarness h;
-        h.model.channels[0].periodic = 100;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.periodic = 100; });
         h.open(0);
         auto *list = h.control<QComboBox>("listPeriodic");
         QCOMPARE(list->count(), 101);
@@ -360,22 +386,24 @@ private Q_SLOTS:
     void storedValuesOutsideTheListsShowNoSelectionAndStayStored()
     {
         EditingHarness h;
-        h.model.channels[0].periodic = 150;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.periodic = 150; });
         h.open(0);
         QCOMPARE(h.control<QComboBox>("listPeriodic")->currentIndex(), -1);
         QCOMPARE(h.dialog->workSettings().periodic, 150);
         h.control<QPushButton>("cmdOK")->click();
-        QCOMPARE(h.model.channels[0].periodic, 150);
-        QVERIFY(!h.model.configChanged);
+        QCOMPARE(h.model.channel(0).periodic, 150);
+        QVERIFY(!h.model.configChanged());
     }
 
     void clickOnTheTopRowWith32StepsPicksForSection31()
     {
         EditingHarness h;
-        ChannelSettings &stored = h.model.channels[0];
-        stored.steps = 5;
-        stored.keys[31] = 0x29;
-        stored.keyOperators[31] = kOperatorCtrl | kOperatorAlt;
+        editChannel(h.model, 0, [](ChannelSettings &c) {
+            c.steps = 5;
+            c.keys[31] = 0x29;
+            c.keyOperators[31] = kOperatorCtrl | kOperatorAlt;
+        });
+        const ChannelSettings &stored = h.model.channel(0);
         SettingsDialog &dialog = h.open(0);
 
         int pickerSection = -1;
@@ -387,7 +415,7 @@ private Q_SLOTS:
                              ->isChecked();
             picker.findChild<QPushButton *>("cmdKey4")->click();
         });
-        dialog.picGraph_MouseDown(QPointF(100, 0));
+        dialog.onGraphPressed(QPointF(100, 0));
 
         QCOMPARE(pickerSection, 31);
         QCOMPARE(boxes, QList<bool>({true, false, true}));
@@ -401,7 +429,7 @@ private Q_SLOTS:
     void clickInTheLowerHalfOfADirectionalGraphPicksTheFallingKey()
     {
         EditingHarness h;
-        h.model.channels[0].steps = kDirectionalSteps;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.steps = kDirectionalSteps; });
         SettingsDialog &dialog = h.open(0);
         int pickerSection = -1;
         whileKeyPickerIsOpen(dialog, [&](KeyPicker &picker) {
@@ -409,7 +437,7 @@ private Q_SLOTS:
             picker.findChild<QCheckBox *>("chkOperator1")->setChecked(true);
             picker.findChild<QPushButton *>("cmdKey82")->click();
         });
-        dialog.picGraph_MouseDown(QPointF(5, 540));
+        dialog.onGraphPressed(QPointF(5, 540));
         QCOMPARE(pickerSection, 0);
         QCOMPARE(dialog.workSettings().keys[0], 0x52);
         QCOMPARE(dialog.workSettings().keyOperators[0], kOperatorShift);
@@ -418,8 +446,10 @@ private Q_SLOTS:
     void notUsedWithBoxesTickedStoresNoModifiers()
     {
         EditingHarness h;
-        h.model.channels[0].keys[0] = 0x04;
-        h.model.channels[0].keyOperators[0] = kOperatorShift;
+        editChannel(h.model, 0, [](ChannelSettings &c) {
+            c.keys[0] = 0x04;
+            c.keyOperators[0] = kOperatorShift;
+        });
         SettingsDialog &dialog = h.open(0);
         whileKeyPickerIsOpen(dialog, [](KeyPicker &picker) {
             for (int bit = 0; bit < 3; ++bit)
@@ -427,7 +457,7 @@ private Q_SLOTS:
                     ->setChecked(true);
             picker.findChild<QPushButton *>("cmdKey0")->click();
         });
-        dialog.picGraph_MouseDown(QPointF(100, 540));
+        dialog.onGraphPressed(QPointF(100, 540));
         QCOMPARE(dialog.workSettings().keys[0], 0);
         QCOMPARE(dialog.workSettings().keyOperators[0], 0);
 
@@ -439,7 +469,7 @@ private Q_SLOTS:
     void closingThePickerPicksNothingAndUnloadsIt()
     {
         EditingHarness h;
-        h.model.channels[0].keys[0] = 0x04;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.keys[0] = 0x04; });
         SettingsDialog &dialog = h.open(0);
         QPointer<KeyPicker> first;
         whileKeyPickerIsOpen(dialog, [&](KeyPicker &picker) {
@@ -447,7 +477,7 @@ private Q_SLOTS:
             picker.findChild<QCheckBox *>("chkOperator0")->setChecked(true);
             picker.close();
         });
-        dialog.picGraph_MouseDown(QPointF(100, 540));
+        dialog.onGraphPressed(QPointF(100, 540));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(first.isNull());
         QVERIFY(dialog.keyPicker() == nullptr);
@@ -460,7 +490,7 @@ private Q_SLOTS:
             second = &picker;
             picker.findChild<QPushButton *>("cmdKey5")->click();
         });
-        dialog.picGraph_MouseDown(QPointF(100, 540));
+        dialog.onGraphPressed(QPointF(100, 540));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!second.isNull());
         QCOMPARE(dialog.keyPicker(), second.data());
@@ -470,45 +500,45 @@ private Q_SLOTS:
     void clicksDoNothingWithoutKeyboardOutput()
     {
         EditingHarness h;
-        h.model.channels[0].mode = kModeJoystick;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.mode = kModeJoystick; });
         SettingsDialog &dialog = h.open(0);
-        dialog.picGraph_MouseDown(QPointF(100, 100));
+        dialog.onGraphPressed(QPointF(100, 100));
         QVERIFY(dialog.keyPicker() == nullptr);
 
-        h.model.channels[0].mode = kModeNone;
+        editChannel(h.model, 0, [](ChannelSettings &c) { c.mode = kModeNone; });
         h.open(0);
-        dialog.picGraph_MouseDown(QPointF(100, 100));
+        dialog.onGraphPressed(QPointF(100, 100));
         QVERIFY(dialog.keyPicker() == nullptr);
     }
 
     void timerTickPollsTheDeviceAndRedrawsTheGraph()
     {
         EditingHarness h;
-        h.polling.waitForDeviceTick();
-        QVERIFY(h.polling.deviceAttached);
+        h.link.waitForDeviceTick();
+        QVERIFY(h.link.isViewing());
         h.access.device(0).liveValues = {0, 0, 255, 0, 0, 0};
-        h.model.channels[2].mode = kModeNone;
-        SettingsDialog &dialog = h.open(2);
+        editChannel(h.model, 2, [](ChannelSettings &c) { c.mode = kModeNone; });
+        h.open(2);
         h.access.clearLog();
 
-        dialog.tmrPollDevice_Timer();
+        h.link.pollDevice();
         QCOMPARE(h.access.transfers().size(), std::size_t(2));
-        QCOMPARE(h.polling.liveValue[2], 255);
+        QCOMPARE(h.link.sample().values[2], 255);
         const QImage &shown = h.control<GraphView>("picGraph")->shownImage();
         QCOMPARE(shown.size(), QSize(221, 541));
         QCOMPARE(QColor(shown.pixel(0, 0)), QColor(0, 200, 0));
         QCOMPARE(QColor(shown.pixel(220, 540)), QColor(0, 200, 0));
 
         h.access.device(0).liveValues = {};
-        dialog.tmrPollDevice_Timer();
+        h.link.pollDevice();
         QCOMPARE(QColor(shown.pixel(110, 0)), QColor(Qt::black));
 
         // A failed read loses the device; the dialog keeps ticking without a device.
         h.access.failExchange(h.access.exchangeCount());
         h.access.failExchange(h.access.exchangeCount() + 1);
-        dialog.tmrPollDevice_Timer();
-        QVERIFY(!h.polling.deviceAttached);
-        dialog.tmrPollDevice_Timer();
+        h.link.pollDevice();
+        QVERIFY(!h.link.isViewing());
+        h.link.pollDevice();
         QCOMPARE(QColor(h.control<GraphView>("picGraph")->shownImage().pixel(110, 540)),
                  QColor(Qt::black));
     }
@@ -609,7 +639,7 @@ private Q_SLOTS:
             EditingHarness h;
             for (int channel = 0; channel < modes.size(); ++channel) {
                 const std::uint8_t mode = modes[channel];
-                h.model.channels[channel].mode = mode;
+                editChannel(h.model, channel, [mode](ChannelSettings &c) { c.mode = mode; });
                 h.open(channel);
                 const bool keyboard = mode == kModeKeyboard || mode == kModeBoth;
                 const bool joystick = mode == kModeJoystick || mode == kModeBoth;

@@ -44,9 +44,9 @@ protected:
     void viewDevice(Link &link)
     {
         link.devices.setPresent(1 - deviceNumber(), false);
-        link.polling.deviceNumber = deviceNumber();
-        link.polling.waitForDeviceTick();
-        ASSERT_TRUE(link.polling.deviceAttached);
+        link.link.selectDevice(deviceNumber());
+        link.link.waitForDeviceTick();
+        ASSERT_TRUE(link.link.isViewing());
         ASSERT_EQ(link.devices.openHandleCount(), 1);
     }
 
@@ -66,23 +66,23 @@ protected:
     {
         const bool unplugged = GetParam().fault == Fault::Unplugged;
         EXPECT_EQ(link.devices.openHandleCount(), unplugged ? 0 : 1);
-        EXPECT_EQ(link.transport.isOpen(link.polling.deviceHandle), !unplugged);
+        EXPECT_EQ(link.link.isPollingHandleOpen(), !unplugged);
 
         const int drawsBefore = link.statusLog.draws;
-        link.polling.pollDevice();
+        link.link.pollDevice();
         if (!unplugged) {
-            EXPECT_TRUE(link.polling.deviceAttached);
+            EXPECT_TRUE(link.link.isViewing());
             EXPECT_EQ(link.statusLog.draws, drawsBefore + 1);
             return;
         }
-        EXPECT_FALSE(link.polling.deviceAttached);
+        EXPECT_FALSE(link.link.isViewing());
         EXPECT_EQ(link.statusLog.status, kSearchingText);
         EXPECT_TRUE(link.statusLog.waitTimerEnabled);
         EXPECT_EQ(link.devices.openHandleCount(), 0);
 
         link.devices.setPresent(deviceNumber(), true);
-        link.polling.waitForDeviceTick();
-        EXPECT_TRUE(link.polling.deviceAttached);
+        link.link.waitForDeviceTick();
+        EXPECT_TRUE(link.link.isViewing());
         EXPECT_EQ(link.statusLog.status, viewingText(deviceNumber()));
         EXPECT_EQ(link.devices.openHandleCount(), 1);
     }
@@ -96,9 +96,10 @@ TEST_P(FaultSweep, EveryFailedReadExchangeKeepsTheModel)
         ConfigModel largest;
         loadLargestConfiguration(largest);
         link.devices.device(deviceNumber()).memory = encodeImage(largest);
-        link.model.powerOnDelay = 3;
-        link.model.configChanged = true;
-        const auto channelsBefore = link.model.channels;
+        testing::editConfiguration(
+            link.model, [](Configuration &configuration) { configuration.powerOnDelay = 3; });
+        testing::makeUnsavedChange(link.model);
+        const auto channelsBefore = link.model.channels();
         viewDevice(link);
 
         injectFault(link, index);
@@ -111,9 +112,9 @@ TEST_P(FaultSweep, EveryFailedReadExchangeKeepsTheModel)
                   (UserMessage{"Error while reading from the ORVEX (" + label() + ")",
                                kMainWindowTitle, MessageIcon::Critical}));
         EXPECT_FALSE(link.messageLog.statusShown);
-        EXPECT_EQ(link.model.channels, channelsBefore);
-        EXPECT_EQ(link.model.powerOnDelay, 3);
-        EXPECT_TRUE(link.model.configChanged);
+        EXPECT_EQ(link.model.channels(), channelsBefore);
+        EXPECT_EQ(link.model.powerOnDelay(), 3);
+        EXPECT_TRUE(link.model.configChanged());
         expectPollingRecovers(link);
         if (HasFailure())
             return; // one index's story is enough
@@ -137,7 +138,7 @@ TEST_P(FaultSweep, EveryFailedWriteExchangeLeavesTheSignatureCleared)
         EXPECT_EQ(link.messageLog.messages.front(),
                   (UserMessage{"Error while writing to the ORVEX (" + label() + ")",
                                kMainWindowTitle, MessageIcon::Critical}));
-        EXPECT_FALSE(link.polling.deviceWritten[static_cast<std::size_t>(deviceNumber())]);
+        EXPECT_FALSE(link.link.wasWritten(deviceNumber()));
         const ConfigImage &memory = link.devices.device(deviceNumber()).memory;
         // Only a write whose very first exchange failed leaves the device as it was.
         if (index == 0)
@@ -169,18 +170,18 @@ TEST(FaultSweepBaseline, FullTransfersUseTheSweptExchangeCounts)
 {
     Link link;
     loadLargestConfiguration(link.model);
-    link.polling.waitForDeviceTick();
+    link.link.waitForDeviceTick();
 
     int before = link.devices.exchangeCount();
     ASSERT_EQ(link.transfer.writeToDevice(), TransferResult::Success);
     EXPECT_EQ(link.devices.exchangeCount() - before, kFullWriteExchanges);
 
-    const auto written = link.model.channels;
+    const auto written = link.model.channels();
     link.model.resetSettings();
     before = link.devices.exchangeCount();
     ASSERT_EQ(link.transfer.readFromDevice(nullptr), TransferResult::Success);
     EXPECT_EQ(link.devices.exchangeCount() - before, kFullReadExchanges);
-    EXPECT_EQ(link.model.channels, written);
+    EXPECT_EQ(link.model.channels(), written);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Configuration files that are not what they seem: each gets its clear message at once, is
 // never read whole, and costs the user nothing.
 
+#include "ModelEditing.h"
 #include "core/config/ConfigFile.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
@@ -56,9 +57,11 @@ protected:
     HostileFiles()
     {
         model.resetSettings();
-        model.powerOnDelay = 9;
-        model.channels[3].periodic = 42;
-        model.configChanged = true;
+        testing::editConfiguration(model, [](Configuration &configuration) {
+            configuration.powerOnDelay = 9;
+            configuration.channels[3].periodic = 42;
+        });
+        testing::makeUnsavedChange(model);
     }
 
     QString path(const char *name) const { return m_folder.filePath(QString::fromLatin1(name)); }
@@ -67,15 +70,15 @@ protected:
     void expectOpenRefused(const QString &file, const QString &message)
     {
         SCOPED_TRACE(file.toStdString());
-        const auto before = model.channels;
+        const auto before = model.channels();
         prompts.path = file;
         prompts.messages.clear();
         files.openConfiguration();
         EXPECT_EQ(prompts.messages, QStringList{message});
-        EXPECT_EQ(model.channels, before);
-        EXPECT_EQ(model.powerOnDelay, 9);
-        EXPECT_TRUE(model.configChanged);
-        EXPECT_EQ(model.configFileName, file);
+        EXPECT_EQ(model.channels(), before);
+        EXPECT_EQ(model.powerOnDelay(), 9);
+        EXPECT_TRUE(model.configChanged());
+        EXPECT_EQ(model.configFileName(), file);
     }
 
     // The same file through "orvexctl show": exit status 1 and the same text on stderr.
@@ -104,7 +107,8 @@ protected:
     {
         ConfigModel other;
         other.resetSettings();
-        other.powerOnDelay = 27;
+        testing::editConfiguration(
+            other, [](Configuration &configuration) { configuration.powerOnDelay = 27; });
         EXPECT_EQ(saveConfigFile(other, file), FileStatus::Ok);
         QFile saved(file);
         EXPECT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -209,7 +213,7 @@ TEST_F(HostileFiles, SavingOntoAFullDiskKeepsThePreviousFile)
     }
     EXPECT_FALSE(saved);
     EXPECT_EQ(prompts.messages, QStringList{kSaveError});
-    EXPECT_TRUE(model.configChanged);
+    EXPECT_TRUE(model.configChanged());
     EXPECT_EQ(contents(file), previous);
     // Nothing half-written is left beside it either.
     EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{"kept.ORV"});
@@ -283,7 +287,7 @@ TEST_F(HostileFiles, SavingWhereNoTemporaryFileCanBeMade)
 
         prompts.path = file;
         prompts.messages.clear();
-        model.configChanged = true;
+        testing::makeUnsavedChange(model);
         bool saved = false;
         withoutFileOverride([&] {
             std::optional<FileSizeLimit> limit;
@@ -295,7 +299,7 @@ TEST_F(HostileFiles, SavingWhereNoTemporaryFileCanBeMade)
 
         EXPECT_EQ(prompts.messages, c.messages);
         EXPECT_EQ(saved, c.messages.isEmpty());
-        EXPECT_EQ(model.configChanged, !saved);
+        EXPECT_EQ(model.configChanged(), !saved);
         const FileStat after = fileStat(file);
         EXPECT_EQ(after.mode, c.fileMode);
         EXPECT_EQ(after.inode != before.inode, c.replaced);

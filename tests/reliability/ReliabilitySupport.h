@@ -3,8 +3,9 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/UserMessage.h"
 #include "core/link/ConfigTransfer.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
+#include "LinkRecorder.h"
+#include "ModelEditing.h"
+#include "core/link/DeviceLink.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QStringList>
@@ -37,46 +38,26 @@ public:
     std::vector<UserMessage> messages;
 };
 
-// Collects the status bar texts of detection and polling.
-class StatusLog : public PollingView
-{
-public:
-    void clearGraphs() override { ++clears; }
-    void drawGraphs() override { ++draws; }
-    void setStatusText(const QString &text) override { status = text; }
-    void setWaitTimerEnabled(bool enabled) override { waitTimerEnabled = enabled; }
-    void showSelectedDevice(int) override {}
-
-    int clears = 0;
-    int draws = 0;
-    QString status;
-    bool waitTimerEnabled = true;
-};
-
 // The device link of one program on two virtual devices.
 struct Link
 {
-    Link()
-    {
-        model.resetSettings();
-        polling.setView(&statusLog);
-    }
+    Link() { model.resetSettings(); }
 
     VirtualDeviceAccess devices;
-    DeviceTransport transport{devices};
     ConfigModel model;
-    DevicePolling polling{transport, model};
-    StatusLog statusLog;
+    DeviceLink link{devices, model};
+    DeviceTransport &transport = link.transport();
+    testing::LinkRecorder statusLog{link};
     MessageLog messageLog;
-    ConfigTransfer transfer{polling, model, messageLog};
+    ConfigTransfer transfer{link, model, messageLog};
 };
 
 // The largest configuration: six channels of 32 steps with a key in every step.
 inline void loadLargestConfiguration(ConfigModel &model)
 {
-    model.resetSettings();
-    for (std::size_t c = 0; c < model.channels.size(); ++c) {
-        ChannelSettings &channel = model.channels[c];
+    Configuration configuration = defaultConfiguration();
+    for (std::size_t c = 0; c < configuration.channels.size(); ++c) {
+        ChannelSettings &channel = configuration.channels[c];
         channel.steps = 5;
         channel.mode = kModeBoth;
         channel.periodic = static_cast<std::uint8_t>(10 + c);
@@ -85,7 +66,8 @@ inline void loadLargestConfiguration(ConfigModel &model)
             channel.keyOperators[s] = static_cast<std::uint8_t>(s % 8);
         }
     }
-    model.powerOnDelay = 12;
+    configuration.powerOnDelay = 12;
+    model.replaceConfiguration(configuration);
 }
 
 } // namespace orvex::reliability

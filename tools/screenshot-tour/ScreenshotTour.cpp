@@ -6,19 +6,15 @@
 //
 // Usage: orvex-screenshot-tour OUTPUT-FOLDER   (scripts/screenshots runs it under Xvfb)
 
-#include "ui/windows/MainWindow.h"
-#include "core/platform/PlatformServices.h"
-#include "ui/windows/QtFilePrompts.h"
-#include "core/startup/Startup.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
-#include "core/config/FileCommands.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
-#include "core/backends/DeviceAccessFactory.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/link/DeviceLink.h"
+#include "core/platform/PlatformServices.h"
 #include "ui/dialogs/KeyPicker.h"
 #include "ui/dialogs/SettingsDialog.h"
+#include "ui/program/Program.h"
+#include "ui/windows/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -62,8 +58,7 @@ public:
 // A configuration for a foot pedal and a few sliders, loaded the way File > Open loads a file.
 void loadSampleConfiguration(ConfigModel &model)
 {
-    ConfigModel sample;
-    sample.resetSettings();
+    Configuration sample = defaultConfiguration();
     ChannelSettings &pedal = sample.channels[0];
     pedal.steps = 2; // 4 steps: nothing, then Left, Ctrl+Space and Right as the pedal goes down
     pedal.keys = {0, 0x50, 0x2C, 0x4F};
@@ -81,7 +76,7 @@ void loadSampleConfiguration(ConfigModel &model)
 
     if (!decodeImage(model, encodeImage(sample)))
         fail(QStringLiteral("the sample configuration does not decode"));
-    model.configChanged = false;
+    model.markUnchanged();
 }
 
 class Tour
@@ -145,16 +140,16 @@ private:
 
 // The settings dialog of a channel, then the key picker for one of its steps; both are closed
 // with Cancel, as a user only looking would.
-void visitSettings(Tour &tour, MainWindow &window)
+void visitSettings(Tour &tour, MainWindow &window, DeviceLink &link)
 {
-    QTimer::singleShot(0, &window, [&tour] {
+    QTimer::singleShot(0, &window, [&tour, &link] {
         auto *dialog = Tour::shownModal<SettingsDialog>();
-        dialog->tmrPollDevice_Timer(); // the live graph at the inputs of now
+        link.pollDevice(); // the live graph at the inputs of now
         tour.save(dialog, QStringLiteral("settings-dialog.png"));
 
         QTimer::singleShot(0, dialog, [&tour] {
             auto *picker = Tour::shownModal<KeyPicker>();
-            picker->tmrSetFocus_Timer(); // the focus on the step's key, as the picker's timer does
+            picker->onFocusTimer(); // the focus on the step's key, as the picker's timer does
             tour.save(picker, QStringLiteral("key-picker.png"));
             picker->close(); // picks nothing
         });
@@ -164,7 +159,7 @@ void visitSettings(Tour &tour, MainWindow &window)
                                                   (2 * (sections - kClickedSection) - 1) /
                                                   (2 * sections));
         QTest::mouseClick(graph, Qt::LeftButton, {}, step); // returns when the picker closes
-        dialog->cmdCancel_Click();
+        dialog->onCancelClicked();
     });
     QTest::mouseClick(
         Tour::child<QPushButton>(&window, QStringLiteral("cmdSettings%1").arg(kShownChannel)),
@@ -177,35 +172,33 @@ int runTour(const QString &folder)
         fail(QStringLiteral("no folder %1").arg(folder));
     Tour tour(folder);
 
-    // As orvex-config --simulate puts itself together, with the ticks driven from here.
-    DeviceOptions options;
-    options.simulate = true;
-    const std::unique_ptr<DeviceAccess> access = createDeviceAccess(options);
-    DeviceTransport transport(*access);
-    ConfigModel model;
-    DevicePolling polling(transport, model);
-    QtFilePrompts prompts;
-    FileCommands files(model, prompts);
-    MainWindow window(model, polling, files, prompts, MainWindow::Timers::DrivenByCaller);
-    prompts.setDialogParent(&window);
-    window.setSimulatedDevices(dynamic_cast<VirtualDeviceAccess *>(access.get()));
+    // As orvex-config --simulate puts itself together, with the ticks and the clock of the
+    // simulated inputs driven from here.
+    auto simulation = std::make_unique<VirtualDeviceAccess>();
+    simulation->setPresent(1, false);
+    simulation->device(0).animated = true;
+    std::int64_t clockMs = 10;
+    simulation->setClock([&clockMs] { return clockMs; });
     QuietPlatform platform;
-    Startup startup(platform, polling, files, window, window);
-    if (startup.run() != StartupOutcome::ShowWindow)
+    Program program({std::move(simulation), nullptr, &platform});
+    if (program.start() != StartupOutcome::ShowWindow)
         fail(QStringLiteral("start-up did not reach the main window"));
 
-    loadSampleConfiguration(model);
-    window.show();
+    loadSampleConfiguration(program.model());
+    MainWindow &window = program.window();
+    DeviceLink &link = program.link();
     if (!QTest::qWaitForWindowExposed(&window))
         fail(QStringLiteral("the main window is not shown"));
-    window.tmrWaitForDevice_Timer(); // finds Device 1 and starts viewing it
-    for (int tick = 0; tick < kPollTicks; ++tick)
-        window.tmrPollDevice_Timer();
+    link.waitForDeviceTick(); // finds Device 1 and starts viewing it
+    for (int tick = 0; tick < kPollTicks; ++tick) {
+        clockMs += 10;
+        link.pollDevice();
+    }
 
     tour.save(&window, QStringLiteral("main-window.png"));
     tour.saveWithMenu(window, Tour::child<QMenu>(&window, QStringLiteral("mnuFile")),
                       QStringLiteral("file-menu.png"));
-    visitSettings(tour, window);
+    visitSettings(tour, window, link);
     return EXIT_SUCCESS;
 }
 

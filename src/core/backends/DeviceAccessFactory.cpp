@@ -26,7 +26,6 @@ std::unique_ptr<DeviceAccess> createSimulation()
     auto devices = std::make_unique<VirtualDeviceAccess>();
     devices->setPresent(1, false);
     devices->device(0).animated = true;
-    devices->animate(); // start on the waves rather than at all zeros
     return devices;
 }
 

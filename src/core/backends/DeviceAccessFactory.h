@@ -26,10 +26,9 @@ void addDeviceOptions(QCommandLineParser &parser);
 // contradict each other or the emulator path is empty.
 std::optional<DeviceOptions> readDeviceOptions(const QCommandLineParser &parser, QString *error);
 
-// Real devices through hidapi by default; with --simulate a VirtualDeviceAccess on which only
-// Device 1 is present and animated (the caller drives its waves by calling animate() on a
-// clock, e.g. from the main poll tick; dynamic_cast finds it); with --emulator a client of
-// orvex-emulator.
+// Real devices through hidapi by default; with --simulate an in-process virtual Device 1 whose
+// inputs move in slow waves (Device 2 absent); with --emulator a client of orvex-emulator.
+// Devices that other programs can reach too are used under the per-device locks.
 std::unique_ptr<DeviceAccess> createDeviceAccess(const DeviceOptions &options);
 
 } // namespace orvex

@@ -1,6 +1,5 @@
 #include "core/config/ChannelEditRules.h"
 
-#include <QLocale>
 
 namespace orvex {
 
@@ -31,13 +30,6 @@ StepListsEnablement enablementForSteps(std::uint8_t steps, std::uint8_t repeat)
 bool periodicEnabledForRepeat(std::uint8_t steps, std::uint8_t repeat)
 {
     return steps < kDirectionalSteps && repeat == 0;
-}
-
-QString periodicEntryText(int tenths)
-{
-    if (tenths == 0)
-        return QStringLiteral("Disabled");
-    return QLocale().toString(tenths / 10.0, 'f', 1) + QStringLiteral(" sec");
 }
 
 std::vector<JoystickAxis> offeredAxes(const std::array<ChannelSettings, kChannelCount> &channels,

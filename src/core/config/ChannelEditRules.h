@@ -43,9 +43,6 @@ bool periodicEnabledForRepeat(std::uint8_t steps, std::uint8_t repeat);
 
 constexpr int kPeriodicEntryCount = 101; // "Disabled" and 0.1 .. 10.0 seconds
 
-// The text of periodic entry `tenths`: "Disabled" for 0, else e.g. "0.1 sec" or "10.0 sec"
-// with the decimal separator of the current locale.
-QString periodicEntryText(int tenths);
 
 // The joystick axes a channel may still choose, in list order: every axis but those that the
 // other channels with their joystick output on already drive.

@@ -132,7 +132,7 @@ FileStatus loadConfigFile(ConfigModel &model, const QString &path)
         return status;
     if (!decodeImage(model, image))
         return FileStatus::InvalidFile;
-    model.configChanged = false;
+    model.markUnchanged();
     return FileStatus::Ok;
 }
 
@@ -140,7 +140,7 @@ FileStatus saveConfigFile(ConfigModel &model, const QString &path)
 {
     const FileStatus status = writeImageFile(path, encodeImage(model));
     if (status == FileStatus::Ok)
-        model.configChanged = false;
+        model.markUnchanged();
     return status;
 }
 

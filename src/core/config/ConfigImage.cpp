@@ -6,11 +6,11 @@ namespace orvex {
 
 using namespace image;
 
-void encodeImage(const ConfigModel &model, ConfigImage &image)
+void encodeImage(const Configuration &configuration, ConfigImage &image)
 {
     image.fill(0);
     for (int c = 0; c < kChannelCount; ++c) {
-        const ChannelSettings &r = model.channels[c];
+        const ChannelSettings &r = configuration.channels[c];
         std::uint8_t *block = image.data() + blockStart(c);
 
         const int used = sectionsForSteps(r.steps);
@@ -35,14 +35,19 @@ void encodeImage(const ConfigModel &model, ConfigImage &image)
             block[kHysteresisOffset] = 0;
         }
     }
-    image[kPowerOnDelayAddress] = model.powerOnDelay;
+    image[kPowerOnDelayAddress] = configuration.powerOnDelay;
+}
+
+ConfigImage encodeImage(const Configuration &configuration)
+{
+    ConfigImage image;
+    encodeImage(configuration, image);
+    return image;
 }
 
 ConfigImage encodeImage(const ConfigModel &model)
 {
-    ConfigImage image;
-    encodeImage(model, image);
-    return image;
+    return encodeImage(model.configuration());
 }
 
 namespace {
@@ -53,10 +58,8 @@ constexpr std::uint8_t kMaxHysteresis = 2;
 constexpr std::uint8_t kMaxMode = kModeBoth;
 
 // Reads one channel block into `r` (which holds the defaults); false when a value is out of range.
-bool decodeChannel(ConfigModel &model, int c, const std::uint8_t *block)
+bool decodeChannel(ChannelSettings &r, const std::uint8_t *block)
 {
-    ChannelSettings &r = model.channels[c];
-
     r.steps = block[kStepsOffset];
     if (r.steps > kMaxSteps)
         return false;
@@ -78,7 +81,6 @@ bool decodeChannel(ConfigModel &model, int c, const std::uint8_t *block)
     r.hysteresis = block[kHysteresisOffset];
     if (r.hysteresis > kMaxHysteresis)
         return false;
-    model.setHysteresisThreshold(r.hysteresis, c);
 
     r.mode = block[kModeOffset];
     if (r.mode > kMaxMode)
@@ -103,31 +105,26 @@ bool decodeChannel(ConfigModel &model, int c, const std::uint8_t *block)
 
 } // namespace
 
+std::optional<Configuration> decodeConfiguration(const ConfigImage &image)
+{
+    // Sections that the image does not fill come back as "Not Used" with no modifiers.
+    Configuration configuration = defaultConfiguration();
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (!decodeChannel(configuration.channels[c], image.data() + blockStart(c)))
+            return std::nullopt;
+    }
+    if (image[kPowerOnDelayAddress] > kMaxPowerOnDelay)
+        return std::nullopt;
+    configuration.powerOnDelay = image[kPowerOnDelayAddress];
+    return configuration;
+}
+
 bool decodeImage(ConfigModel &model, const ConfigImage &image)
 {
-    const auto keptChannels = model.channels;
-    const std::uint8_t keptDelay = model.powerOnDelay;
-
-    // Sections that the image does not fill come back as "Not Used" with no modifiers.
-    model.resetSettings();
-
-    bool valid = true;
-    for (int c = 0; c < kChannelCount && valid; ++c)
-        valid = decodeChannel(model, c, image.data() + blockStart(c));
-    if (valid && image[kPowerOnDelayAddress] > kMaxPowerOnDelay)
-        valid = false;
-
-    if (valid) {
-        model.powerOnDelay = image[kPowerOnDelayAddress];
-    } else {
-        model.channels = keptChannels;
-        for (int c = 0; c < kChannelCount; ++c)
-            model.setHysteresisThreshold(model.channels[c].hysteresis, c);
-        model.powerOnDelay = keptDelay;
-    }
-
-    model.notifyPowerOnDelay();
-    return valid;
+    const std::optional<Configuration> configuration = decodeConfiguration(image);
+    if (configuration)
+        model.replaceConfiguration(*configuration);
+    return configuration.has_value();
 }
 
 } // namespace orvex

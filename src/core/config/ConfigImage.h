@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace orvex {
 
 class ConfigModel;
+struct Configuration;
 
 // The 512-byte form of the configuration: the device's configuration memory and the whole
 // content of a configuration file.
@@ -36,13 +38,16 @@ constexpr int blockStart(int channel)
 }
 } // namespace image
 
-// Builds the image of the model (all bytes not written are 0).  Does not change the model.
-void encodeImage(const ConfigModel &model, ConfigImage &image);
+// Builds the image of a configuration (all bytes not written are 0).
+void encodeImage(const Configuration &configuration, ConfigImage &image);
+ConfigImage encodeImage(const Configuration &configuration);
 ConfigImage encodeImage(const ConfigModel &model);
 
+// The configuration an image holds, or nothing when any value is out of range.
+std::optional<Configuration> decodeConfiguration(const ConfigImage &image);
+
 // Validates the image and, when it is valid, loads it into the model and returns true.  A
-// rejected image leaves the records, thresholds and delay exactly as they were.  Both outcomes
-// refresh the delay notification.  configChanged is never touched.
+// rejected image leaves the model exactly as it was.  The changed flag is never touched.
 bool decodeImage(ConfigModel &model, const ConfigImage &image);
 
 } // namespace orvex

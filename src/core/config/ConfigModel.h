@@ -12,12 +12,24 @@ namespace orvex {
 constexpr std::uint8_t kMaxPowerOnDelay = 30;
 inline constexpr char kDefaultConfigFileName[] = "Config.ORV";
 
-// The one in-memory configuration: six channel records, the power-on delay, the per-channel
-// movement thresholds derived from the hysteresis settings, and the file state (changed flag and
-// current file name).  The application owns one instance for the whole run.
-//
-// The records are plain data that the editors change in place; whoever changes a channel's
-// `hysteresis` calls setHysteresisThreshold() for it.
+// What a configuration file and the device's memory hold: the six channel records and the
+// power-on delay (seconds, 0 = disabled, at most kMaxPowerOnDelay).
+struct Configuration
+{
+    std::array<ChannelSettings, kChannelCount> channels{};
+    std::uint8_t powerOnDelay = 0;
+
+    bool operator==(const Configuration &) const = default;
+};
+
+// The defaults of File > New: every channel 8 steps, Medium hysteresis, preload on, keyboard
+// output, and the axes X, Y, Z, Rx, Ry, Rz; no delay.
+Configuration defaultConfiguration();
+
+// The one in-memory configuration of a run, with what follows from it: each channel's movement
+// threshold (8, 12 or 16 for hysteresis Low, Medium, High), whether it holds changes not saved
+// to a file, and the current file's name.  Every change goes through an operation that keeps
+// those right, and every change of the configuration is announced with the new configuration.
 class ConfigModel : public QObject
 {
     Q_OBJECT
@@ -25,25 +37,55 @@ class ConfigModel : public QObject
 public:
     explicit ConfigModel(QObject *parent = nullptr);
 
-    std::array<ChannelSettings, kChannelCount> channels{};
-    std::uint8_t powerOnDelay = 0; // seconds, 0 = disabled, at most kMaxPowerOnDelay
-    std::array<std::uint8_t, kChannelCount> hysteresisThreshold{};
+    const Configuration &configuration() const { return m_configuration; }
+    const std::array<ChannelSettings, kChannelCount> &channels() const
+    {
+        return m_configuration.channels;
+    }
+    const ChannelSettings &channel(int index) const;
+    std::uint8_t powerOnDelay() const { return m_configuration.powerOnDelay; }
+    std::uint8_t hysteresisThreshold(int channel) const;
 
-    bool configChanged = false; // the model holds changes not saved to a file
-    QString configFileName;     // path of the current file; empty until a dialog returns one
+    // The configuration holds changes that no file has.
+    bool configChanged() const { return m_configChanged; }
+    // The current file's path; empty until a file dialog returned one.
+    const QString &configFileName() const { return m_configFileName; }
 
-    // Threshold 8, 12 or 16 for setting 0, 1 or 2; any other setting leaves it unchanged.
-    void setHysteresisThreshold(std::uint8_t setting, int channel);
-
-    // Loads the default configuration; leaves configChanged and configFileName alone.
+    // Loads the defaults; the changed flag and the file name stay as they are.
     void resetSettings();
 
-    // Tells the views that the power-on delay may have changed, so the delay menu shows it.
-    void notifyPowerOnDelay();
+    // Takes a configuration read from a file, the device or JSON; the changed flag stays.
+    void replaceConfiguration(const Configuration &configuration);
+
+    // Stores the settings dialog's working copy: a change of anything that is saved marks the
+    // configuration changed (nothing clears it here), and the threshold follows the stored
+    // hysteresis.
+    void storeChannel(int index, const ChannelSettings &settings);
+
+    // The delay menu: choosing another delay marks the configuration changed.
+    void setPowerOnDelay(std::uint8_t seconds);
+
+    // Live polling uses the threshold of a hysteresis setting the dialog shows but has not
+    // stored yet; restoreHysteresisThreshold() goes back to the stored one.  Settings other
+    // than 0 to 2 leave the threshold alone.
+    void setHysteresisThreshold(std::uint8_t setting, int channel);
+    void restoreHysteresisThreshold(int channel);
+
+    // The configuration is as a file holds it (opened or saved), or is File > New's default.
+    void markUnchanged() { m_configChanged = false; }
+    void setConfigFileName(const QString &path) { m_configFileName = path; }
 
 Q_SIGNALS:
-    // Emitted after resetSettings() and after every decode, accepted or rejected.
-    void powerOnDelayRefreshed();
+    // After every change of the channels or the delay, and after every reset.
+    void configurationChanged(const orvex::Configuration &configuration);
+
+private:
+    void applyThresholds();
+
+    Configuration m_configuration;
+    std::array<std::uint8_t, kChannelCount> m_hysteresisThreshold{};
+    bool m_configChanged = false;
+    QString m_configFileName;
 };
 
 } // namespace orvex

@@ -14,7 +14,7 @@ FileCommands::FileCommands(ConfigModel &model, FilePrompts &prompts)
 
 bool FileCommands::askSaveChanges()
 {
-    if (!m_model.configChanged)
+    if (!m_model.configChanged())
         return false;
 
     const UserMessage question{QStringLiteral("The current configuration has changed.") +
@@ -33,8 +33,8 @@ bool FileCommands::askSaveChanges()
 
 QString FileCommands::initialSavePath() const
 {
-    if (!m_model.configFileName.isEmpty())
-        return m_model.configFileName;
+    if (!m_model.configFileName().isEmpty())
+        return m_model.configFileName();
     return QDir::current().filePath(QString::fromLatin1(kDefaultConfigFileName));
 }
 
@@ -44,7 +44,7 @@ bool FileCommands::saveFile()
     if (path.isEmpty())
         return false;
 
-    m_model.configFileName = path;
+    m_model.setConfigFileName(path);
     const FileStatus status = saveConfigFile(m_model, path);
     if (status != FileStatus::Ok) {
         showError(fileStatusText(status));
@@ -55,11 +55,11 @@ bool FileCommands::saveFile()
 
 bool FileCommands::openFile()
 {
-    const QString path = m_prompts.getOpenFileName(m_model.configFileName).trimmed();
+    const QString path = m_prompts.getOpenFileName(m_model.configFileName()).trimmed();
     if (path.isEmpty())
         return false;
 
-    m_model.configFileName = path;
+    m_model.setConfigFileName(path);
     const FileStatus status = loadConfigFile(m_model, path);
     if (status != FileStatus::Ok)
         showError(fileStatusText(status));
@@ -71,7 +71,7 @@ void FileCommands::newConfiguration()
     if (askSaveChanges())
         return;
     m_model.resetSettings();
-    m_model.configChanged = false;
+    m_model.markUnchanged();
 }
 
 void FileCommands::openConfiguration()

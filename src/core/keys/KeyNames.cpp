@@ -188,4 +188,9 @@ QString getOperatorText(std::uint8_t operators)
     return text;
 }
 
+QString keyLabel(std::uint8_t key, std::uint8_t operators)
+{
+    return getOperatorText(operators) + getKeyName(key);
+}
+
 } // namespace orvex

@@ -32,4 +32,7 @@ QString getKeyName(std::uint8_t key);
 // "[ctrl] ", "[shift] ", "[alt] " for bits 1, 2, 4, in that order, run together.
 QString getOperatorText(std::uint8_t operators);
 
+// A step's key as the step graph labels it: the modifiers, then the name ("[ctrl] Delete").
+QString keyLabel(std::uint8_t key, std::uint8_t operators);
+
 } // namespace orvex

@@ -4,8 +4,8 @@
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
+#include "core/link/DeviceLink.h"
 #include "core/link/DeviceMessages.h"
-#include "core/link/DevicePolling.h"
 #include "core/link/DeviceTransport.h"
 
 #include <utility>
@@ -167,85 +167,27 @@ private:
     bool m_statusShown = false;
 };
 
-// Reads the configured part of the device memory into an image: the six headers, the power-on
-// delay, then each channel's section pairs.  The first failed exchange stops the read: with the
-// device gone, every further one would only wait for its time-out.
-class ImageReader
+// The configured part of an image in the order the device moves it, one byte per exchange: the
+// six channel headers (which say how many section bytes follow), the power-on delay, then each
+// channel's section pairs, with the progress shown before each header and each section byte.
+// The first failed exchange stops the walk: with the device gone, every further one would only
+// wait for its time-out.
+class ConfiguredBytes
 {
 public:
-    explicit ImageReader(TransferSession &session)
-        : m_session(session)
-    {}
-
-    const ConfigImage &image() const { return m_image; }
-
-    bool readHeaders()
-    {
-        for (int channel = 0; channel < kChannelCount; ++channel) {
-            m_session.setStatus(m_session.progress().header(channel));
-            for (int index = 0; index < image::kHeaderSize; ++index) {
-                if (!readInto(headerAddress(channel, index)))
-                    return false;
-            }
-            m_total += sectionPairBytes(m_image, channel);
-        }
-        return true;
-    }
-
-    bool readPowerOnDelay() { return readInto(image::kPowerOnDelayAddress); }
-
-    bool readSections()
-    {
-        int done = 0;
-        for (int channel = 0; channel < kChannelCount; ++channel) {
-            const int start = image::blockStart(channel);
-            for (int offset = 0; offset < sectionPairBytes(m_image, channel); ++offset) {
-                m_session.setStatus(m_session.progress().data(done, m_total));
-                ++done;
-                if (!readInto(start + offset))
-                    return false;
-            }
-        }
-        m_session.setStatus(m_session.progress().finished());
-        return true;
-    }
-
-private:
-    bool readInto(int address)
-    {
-        m_image[address] = m_session.readByte(address);
-        return !m_session.readFailed();
-    }
-
-    TransferSession &m_session;
-    ConfigImage m_image{};
-    int m_total = 0;
-};
-
-// Writes the configured part of an image to the device memory.  Every exchange is checked and
-// the first failure stops the write, so that a partial write can never pass as complete.
-class ImageWriter
-{
-public:
-    ImageWriter(TransferSession &session, const ConfigImage &image)
+    // `image` is read for the step counts as the walk goes, so a read may fill it on the way.
+    ConfiguredBytes(TransferSession &session, const ConfigImage &image)
         : m_session(session)
         , m_image(image)
     {}
 
-    // The signature goes first, so that a device whose write breaks off is not left looking
-    // configured.
-    bool clearSignature()
-    {
-        return m_session.writeByte(image::kSignatureAddress, kClearedSignature) &&
-               m_session.writeByte(image::kSignatureAddress + 1, kClearedSignature);
-    }
-
-    bool writeHeaders()
+    // `move(address)` moves one byte and says whether its exchange succeeded.
+    template <typename Move> bool moveHeaders(Move move)
     {
         for (int channel = 0; channel < kChannelCount; ++channel) {
             m_session.setStatus(m_session.progress().header(channel));
             for (int index = 0; index < image::kHeaderSize; ++index) {
-                if (!writeFrom(headerAddress(channel, index)))
+                if (!move(headerAddress(channel, index)))
                     return false;
             }
             m_total += sectionPairBytes(m_image, channel);
@@ -253,9 +195,7 @@ public:
         return true;
     }
 
-    bool writePowerOnDelay() { return writeFrom(image::kPowerOnDelayAddress); }
-
-    bool writeSections()
+    template <typename Move> bool moveSections(Move move)
     {
         int done = 0;
         for (int channel = 0; channel < kChannelCount; ++channel) {
@@ -263,7 +203,7 @@ public:
             for (int offset = 0; offset < sectionPairBytes(m_image, channel); ++offset) {
                 m_session.setStatus(m_session.progress().data(done, m_total));
                 ++done;
-                if (!writeFrom(start + offset))
+                if (!move(start + offset))
                     return false;
             }
         }
@@ -271,45 +211,32 @@ public:
         return true;
     }
 
-    bool storeSignature()
-    {
-        return m_session.writeByte(image::kSignatureAddress, image::kSignature[0]) &&
-               m_session.writeByte(image::kSignatureAddress + 1, image::kSignature[1]);
-    }
-
 private:
-    bool writeFrom(int address) { return m_session.writeByte(address, m_image[address]); }
-
     TransferSession &m_session;
     const ConfigImage &m_image;
     int m_total = 0;
 };
 
+// The signature goes first, so that a device whose write breaks off is not left looking
+// configured, and comes back last, when everything else is stored.
+bool writeSignature(TransferSession &session, const std::uint8_t (&signature)[2])
+{
+    return session.writeByte(image::kSignatureAddress, signature[0]) &&
+           session.writeByte(image::kSignatureAddress + 1, signature[1]);
+}
+
 } // namespace
 
-ConfigTransfer::ConfigTransfer(DevicePolling &polling, ConfigModel &model, TransferView &view)
-    : m_polling(polling)
-    , m_transport(polling.transport())
+ConfigTransfer::ConfigTransfer(DeviceLink &link, ConfigModel &model, TransferView &view)
+    : m_link(link)
+    , m_transport(link.transport())
     , m_model(model)
     , m_view(view)
 {}
 
 bool ConfigTransfer::isBusy() const
 {
-    return m_polling.transferBusy;
-}
-
-template <typename Transfer> TransferResult ConfigTransfer::withPollingPaused(Transfer transfer)
-{
-    m_polling.transferBusy = true;
-    m_polling.closePollingHandle();
-    const TransferResult result = transfer();
-    // Only a viewed device needs its polling handle back; when none is viewed the wait tick
-    // opens one itself, and reopening here would leave a second handle behind.
-    if (m_polling.deviceAttached && !DeviceTransport::isOpen(m_polling.deviceHandle))
-        m_transport.openDevice(m_polling.deviceHandle, m_polling.deviceNumber);
-    m_polling.transferBusy = false;
-    return result;
+    return m_link.isTransferRunning();
 }
 
 TransferResult ConfigTransfer::readFromDevice(FileCommands *files)
@@ -318,31 +245,39 @@ TransferResult ConfigTransfer::readFromDevice(FileCommands *files)
         return TransferResult::Busy;
     if (files != nullptr && files->askSaveChanges())
         return TransferResult::Cancelled;
-    return withPollingPaused([this] { return readConfiguration(); });
+    const DeviceLink::TransferPause pause(m_link);
+    return readConfiguration();
 }
 
 TransferResult ConfigTransfer::writeToDevice()
 {
     if (isBusy())
         return TransferResult::Busy;
-    return withPollingPaused([this] { return writeConfiguration(); });
+    const DeviceLink::TransferPause pause(m_link);
+    return writeConfiguration();
 }
 
 TransferResult ConfigTransfer::readConfiguration()
 {
-    TransferSession session(m_transport, m_view, m_polling.deviceNumber, QStringLiteral("Reading"));
+    TransferSession session(m_transport, m_view, m_link.deviceNumber(), QStringLiteral("Reading"));
     m_transport.deviceError = false;
     if (!session.open())
         return session.notFound();
 
     const QString readError = QStringLiteral("Error while reading from the ORVEX (%1)")
                                   .arg(deviceLabel(session.deviceNumber()));
-    ImageReader reader(session);
-    if (!reader.readHeaders() || !reader.readPowerOnDelay() || !reader.readSections())
+    ConfigImage image{};
+    const auto readByte = [&session, &image](int address) {
+        image[address] = session.readByte(address);
+        return !session.readFailed();
+    };
+    ConfiguredBytes bytes(session, image);
+    if (!bytes.moveHeaders(readByte) || !readByte(image::kPowerOnDelayAddress) ||
+        !bytes.moveSections(readByte))
         return session.fail(TransferResult::ReadError, readError);
 
     session.closeHandle();
-    if (!decodeImage(m_model, reader.image()))
+    if (!decodeImage(m_model, image))
         return session.fail(TransferResult::InvalidConfiguration,
                             QStringLiteral("Invalid configuration"));
     return session.succeed(
@@ -351,15 +286,19 @@ TransferResult ConfigTransfer::readConfiguration()
 
 TransferResult ConfigTransfer::writeConfiguration()
 {
-    TransferSession session(m_transport, m_view, m_polling.deviceNumber, QStringLiteral("Writing"));
+    TransferSession session(m_transport, m_view, m_link.deviceNumber(), QStringLiteral("Writing"));
     const ConfigImage image = encodeImage(m_model);
     if (!session.open())
         return session.notFound();
 
-    ImageWriter writer(session, image);
-    const bool complete = writer.clearSignature() && writer.writeHeaders() &&
-                          writer.writePowerOnDelay() && writer.writeSections() &&
-                          writer.storeSignature();
+    const auto writeByte = [&session, &image](int address) {
+        return session.writeByte(address, image[address]);
+    };
+    ConfiguredBytes bytes(session, image);
+    static constexpr std::uint8_t kCleared[2] = {kClearedSignature, kClearedSignature};
+    const bool complete = writeSignature(session, kCleared) && bytes.moveHeaders(writeByte) &&
+                          writeByte(image::kPowerOnDelayAddress) && bytes.moveSections(writeByte) &&
+                          writeSignature(session, image::kSignature);
     if (!complete) {
         return session.fail(TransferResult::WriteError,
                             QStringLiteral("Error while writing to the ORVEX (%1)")
@@ -367,7 +306,7 @@ TransferResult ConfigTransfer::writeConfiguration()
     }
 
     session.end();
-    m_polling.deviceWritten[static_cast<std::size_t>(session.deviceNumber())] = true;
+    m_link.markWritten(session.deviceNumber());
     return session.succeed(
         QStringLiteral("The configuration was successfully saved to the device"));
 }

@@ -7,7 +7,7 @@
 namespace orvex {
 
 class ConfigModel;
-class DevicePolling;
+class DeviceLink;
 class DeviceTransport;
 class FileCommands;
 
@@ -19,7 +19,7 @@ public:
     virtual ~TransferView() = default;
 
     virtual void showTransferStatus() = 0;                   // show frmStatus, modeless
-    virtual void setTransferStatus(const QString &text) = 0; // SetStatus: text, then events run
+    virtual void setTransferStatus(const QString &text) = 0; // setStatus: text, then events run
     virtual void hideTransferStatus() = 0;                   // unload frmStatus
     virtual void processPendingEvents() = 0;
     virtual void showMessage(const UserMessage &message) = 0;
@@ -40,7 +40,7 @@ enum class TransferResult {
 class ConfigTransfer
 {
 public:
-    ConfigTransfer(DevicePolling &polling, ConfigModel &model, TransferView &view);
+    ConfigTransfer(DeviceLink &link, ConfigModel &model, TransferView &view);
 
     // File > Read from ORVEX: asks to save changes first (through `files`), pauses polling,
     // reads, and reopens the polling handle when a device is viewed.
@@ -61,9 +61,7 @@ public:
     static QString percentText(int done, int total);
 
 private:
-    template <typename Transfer> TransferResult withPollingPaused(Transfer transfer);
-
-    DevicePolling &m_polling;
+    DeviceLink &m_link;
     DeviceTransport &m_transport;
     ConfigModel &m_model;
     TransferView &m_view;

@@ -3,16 +3,15 @@
 #include "core/platform/PlatformServices.h"
 #include "core/config/FileCommands.h"
 #include "core/link/DeviceMessages.h"
-#include "core/link/DevicePolling.h"
+#include "core/link/DeviceLink.h"
 
 namespace orvex {
 
-Startup::Startup(PlatformServices &platform, DevicePolling &polling, FileCommands &files,
-                 PollingView &pollingView, StartupView &view)
+Startup::Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files,
+                 StartupView &view)
     : m_platform(platform)
-    , m_polling(polling)
+    , m_link(link)
     , m_files(files)
-    , m_pollingView(pollingView)
     , m_view(view)
 {}
 
@@ -53,7 +52,7 @@ StartupOutcome Startup::run()
 // holds is named with its holder: neither is reported missing.
 bool Startup::devicePresent()
 {
-    DeviceTransport &transport = m_polling.transport();
+    DeviceTransport &transport = m_link.transport();
     int deniedDevice = -1;
     int busyDevice = -1;
     for (int number = 0; number < 2; ++number) {
@@ -83,11 +82,8 @@ bool Startup::devicePresent()
 
 void Startup::enterSearching()
 {
-    m_polling.deviceAttached = false;
-    m_pollingView.clearGraphs();
-    m_polling.prepareDevices();
-    m_pollingView.setStatusText(kSearchingText);
-    m_pollingView.setWaitTimerEnabled(true);
+    m_link.prepareDevices();
+    m_link.startSearching();
 }
 
 void Startup::warnAboutVolumeLabel()

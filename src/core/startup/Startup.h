@@ -6,12 +6,11 @@
 
 namespace orvex {
 
-class DevicePolling;
 class FileCommands;
 class PlatformServices;
-class PollingView;
+class DeviceLink;
 
-// What start-up needs from the window besides the polling view.
+// What start-up needs from the window.
 class StartupView
 {
 public:
@@ -31,8 +30,8 @@ enum class StartupOutcome {
 class Startup
 {
 public:
-    Startup(PlatformServices &platform, DevicePolling &polling, FileCommands &files,
-            PollingView &pollingView, StartupView &view);
+    Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files,
+            StartupView &view);
 
     StartupOutcome run();
 
@@ -45,9 +44,8 @@ private:
     void warnAboutVolumeLabel();
 
     PlatformServices &m_platform;
-    DevicePolling &m_polling;
+    DeviceLink &m_link;
     FileCommands &m_files;
-    PollingView &m_pollingView;
     StartupView &m_view;
 };
 

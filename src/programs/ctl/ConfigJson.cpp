@@ -1,7 +1,8 @@
 #include "programs/ctl/ConfigJson.h"
 
 #include "core/config/ConfigModel.h"
-#include "programs/ctl/SettingNames.h"
+#include "core/config/SettingNames.h"
+#include "core/keys/KeyNames.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,7 +29,7 @@ QJsonObject channelToJson(const ChannelSettings &channel)
     const int sections = sectionsForSteps(channel.steps);
     QJsonArray keyNames;
     for (int s = 0; s < sections; ++s)
-        keyNames.append(sectionKeyText(channel.keys[s], channel.keyOperators[s]));
+        keyNames.append(keyLabel(channel.keys[s], channel.keyOperators[s]));
 
     return QJsonObject{
         {QStringLiteral("steps"), channel.steps},
@@ -102,11 +103,11 @@ bool checkInteger(const QJsonValue &value, int min, int max, int &result, QStrin
 QJsonObject ConfigJson::toJson(const ConfigModel &model)
 {
     QJsonArray channels;
-    for (const ChannelSettings &channel : model.channels)
+    for (const ChannelSettings &channel : model.channels())
         channels.append(channelToJson(channel));
     return QJsonObject{
-        {QStringLiteral("powerOnDelay"), model.powerOnDelay},
-        {QStringLiteral("powerOnDelayName"), powerOnDelayName(model.powerOnDelay)},
+        {QStringLiteral("powerOnDelay"), model.powerOnDelay()},
+        {QStringLiteral("powerOnDelayName"), powerOnDelayName(model.powerOnDelay())},
         {QStringLiteral("channels"), channels},
     };
 }
@@ -133,20 +134,16 @@ bool ConfigJson::fromJson(const QByteArray &text, ConfigModel &model)
 bool ConfigJson::fromJson(const QJsonObject &object, ConfigModel &model)
 {
     m_error.clear();
-    // Everything is read into a scratch model first, so a refusal leaves `model` untouched.
-    ConfigModel scratch;
+    // Everything is read aside first, so a refusal leaves `model` untouched.
+    Configuration configuration;
     int delay = 0;
     if (!readInteger(object, QString(), QStringLiteral("powerOnDelay"), 0, kMaxPowerOnDelay,
                      delay) ||
-        !readChannels(object, scratch)) {
+        !readChannels(object, configuration)) {
         return false;
     }
-
-    model.channels = scratch.channels;
-    model.powerOnDelay = static_cast<std::uint8_t>(delay);
-    for (int c = 0; c < kChannelCount; ++c)
-        model.setHysteresisThreshold(model.channels[c].hysteresis, c);
-    model.notifyPowerOnDelay();
+    configuration.powerOnDelay = static_cast<std::uint8_t>(delay);
+    model.replaceConfiguration(configuration);
     return true;
 }
 
@@ -156,7 +153,7 @@ bool ConfigJson::fail(const QString &message)
     return false;
 }
 
-bool ConfigJson::readChannels(const QJsonObject &object, ConfigModel &model)
+bool ConfigJson::readChannels(const QJsonObject &object, Configuration &configuration)
 {
     const QString path = QStringLiteral("channels");
     const QJsonValue value = object.value(path);
@@ -173,14 +170,15 @@ bool ConfigJson::readChannels(const QJsonObject &object, ConfigModel &model)
                         .arg(channels.size())
                         .arg(kChannelCount));
     for (int c = 0; c < kChannelCount; ++c) {
-        if (!readChannel(channels.at(c), QStringLiteral("channels[%1]").arg(c), c, model))
+        if (!readChannel(channels.at(c), QStringLiteral("channels[%1]").arg(c),
+                         configuration.channels[c]))
             return false;
     }
     return true;
 }
 
-bool ConfigJson::readChannel(const QJsonValue &value, const QString &path, int channel,
-                             ConfigModel &model)
+bool ConfigJson::readChannel(const QJsonValue &value, const QString &path,
+                             ChannelSettings &channel)
 {
     if (!value.isObject())
         return fail(QStringLiteral("%1: %2 is not an object").arg(path, describe(value)));
@@ -212,7 +210,7 @@ bool ConfigJson::readChannel(const QJsonValue &value, const QString &path, int c
     settings.preload = static_cast<std::uint8_t>(preload);
     settings.mode = static_cast<std::uint8_t>(mode);
     settings.axis = static_cast<std::uint8_t>(axis);
-    model.channels[channel] = settings;
+    channel = settings;
     return true;
 }
 

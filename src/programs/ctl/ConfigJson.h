@@ -6,6 +6,8 @@
 
 namespace orvex {
 class ConfigModel;
+struct ChannelSettings;
+struct Configuration;
 }
 
 namespace orvex::ctl {
@@ -35,8 +37,8 @@ public:
 
 private:
     bool fail(const QString &message);
-    bool readChannels(const QJsonObject &object, ConfigModel &model);
-    bool readChannel(const QJsonValue &value, const QString &path, int channel, ConfigModel &model);
+    bool readChannels(const QJsonObject &object, Configuration &configuration);
+    bool readChannel(const QJsonValue &value, const QString &path, ChannelSettings &channel);
     bool readInteger(const QJsonObject &object, const QString &path, const QString &field, int min,
                      int max, int &result);
     bool readByteArray(const QJsonObject &object, const QString &path, const QString &field,

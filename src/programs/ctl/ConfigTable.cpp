@@ -1,7 +1,8 @@
 #include "programs/ctl/ConfigTable.h"
 
 #include "core/config/ConfigModel.h"
-#include "programs/ctl/SettingNames.h"
+#include "core/config/SettingNames.h"
+#include "core/keys/KeyNames.h"
 
 #include <QTextStream>
 
@@ -33,7 +34,7 @@ void writeChannel(QTextStream &out, int index, const ChannelSettings &channel)
     out << "  Step  Key\n";
     for (int s = 0; s < sections; ++s) {
         out << "  " << QString::number(s + 1).rightJustified(4) << "  "
-            << sectionKeyText(channel.keys[s], channel.keyOperators[s]) << '\n';
+            << keyLabel(channel.keys[s], channel.keyOperators[s]) << '\n';
     }
 }
 
@@ -43,10 +44,10 @@ QString ConfigTable::format(const ConfigModel &model)
 {
     QString text;
     QTextStream out(&text);
-    out << "Power-on delay: " << powerOnDelayName(model.powerOnDelay) << '\n';
+    out << "Power-on delay: " << powerOnDelayName(model.powerOnDelay()) << '\n';
     for (int c = 0; c < kChannelCount; ++c) {
         out << '\n';
-        writeChannel(out, c, model.channels[c]);
+        writeChannel(out, c, model.channel(c));
     }
     out.flush();
     return text;

@@ -1,6 +1,6 @@
 #include "programs/ctl/DeviceReport.h"
 
-#include "core/platform/linux/LinuxPlatformServices.h"
+#include "core/platform/linux/UdevRule.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -2,12 +2,10 @@
 
 namespace orvex::ctl {
 
-DeviceSession::DeviceSession(DeviceAccess &access, ConfigModel &model, int deviceNumber)
-    : m_transport(access)
-    , m_model(model)
-    , m_polling(m_transport, model)
+DeviceSession::DeviceSession(DeviceAccess &access, const ConfigModel &model, int deviceNumber)
+    : m_link(access, model)
 {
-    m_polling.deviceNumber = deviceNumber;
+    m_link.selectDevice(deviceNumber);
 }
 
 DeviceSession::~DeviceSession()
@@ -17,7 +15,7 @@ DeviceSession::~DeviceSession()
 
 void DeviceSession::begin()
 {
-    m_polling.prepareDevices();
+    m_link.prepareDevices();
     m_begun = true;
 }
 
@@ -26,7 +24,7 @@ void DeviceSession::end()
     if (!m_begun)
         return;
     m_begun = false;
-    m_polling.releaseDevices();
+    m_link.releaseDevices();
 }
 
 } // namespace orvex::ctl

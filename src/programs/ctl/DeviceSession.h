@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
+#include "core/link/DeviceLink.h"
 
 namespace orvex {
 class ConfigModel;
@@ -17,23 +16,19 @@ namespace orvex::ctl {
 class DeviceSession
 {
 public:
-    DeviceSession(DeviceAccess &access, ConfigModel &model, int deviceNumber);
+    DeviceSession(DeviceAccess &access, const ConfigModel &model, int deviceNumber);
     ~DeviceSession();
 
     DeviceSession(const DeviceSession &) = delete;
     DeviceSession &operator=(const DeviceSession &) = delete;
 
-    DeviceTransport &transport() { return m_transport; }
-    DevicePolling &polling() { return m_polling; }
-    ConfigModel &model() { return m_model; }
+    DeviceLink &link() { return m_link; }
 
     void begin(); // prepareDevices
     void end();   // releaseDevices, once
 
 private:
-    DeviceTransport m_transport;
-    ConfigModel &m_model;
-    DevicePolling m_polling;
+    DeviceLink m_link;
     bool m_begun = false;
 };
 

@@ -10,8 +10,6 @@
 namespace orvex::ctl {
 
 namespace {
-constexpr int kPollIntervalMs = 10;
-constexpr int kWaitIntervalMs = 1000;
 constexpr int kColumnWidth = 4; // three digits and the direction mark
 constexpr char kRedrawLine[] = "\r\x1b[K";
 
@@ -53,40 +51,37 @@ QString LiveLine::json(const LiveValues &values, const LiveDirections &direction
 QChar LiveLine::directionMark(std::uint8_t direction)
 {
     switch (direction) {
-    case DevicePolling::kDirectionRising:
+    case direction::kRising:
         return QLatin1Char('^');
-    case DevicePolling::kDirectionFalling:
+    case direction::kFalling:
         return QLatin1Char('v');
     default:
         return QLatin1Char(' ');
     }
 }
 
-LiveMonitor::LiveMonitor(DevicePolling &polling, Console &console, Options options)
-    : m_polling(polling)
+LiveMonitor::LiveMonitor(DeviceLink &link, Console &console, Options options)
+    : m_link(link)
     , m_console(console)
     , m_options(options)
 {
-    m_pollTimer.setInterval(kPollIntervalMs);
-    m_waitTimer.setInterval(kWaitIntervalMs);
-    connect(&m_pollTimer, &QTimer::timeout, this, &LiveMonitor::pollTick);
-    connect(&m_waitTimer, &QTimer::timeout, this, &LiveMonitor::waitTick);
-    m_polling.setView(this);
+    connect(&m_link, &DeviceLink::sampled, this, &LiveMonitor::showSample);
+    connect(&m_link, &DeviceLink::stateChanged, this, &LiveMonitor::showState);
 }
 
 LiveMonitor::~LiveMonitor()
 {
-    m_polling.setView(nullptr);
+    m_link.stopTimers();
 }
 
 bool LiveMonitor::start()
 {
-    m_polling.waitForDeviceTick();
-    if (!m_polling.deviceAttached)
+    m_link.waitForDeviceTick();
+    if (!m_link.isViewing())
         return false;
     if (m_console.outputIsTerminal() && !m_options.json)
         m_console.printLine(LiveLine::header());
-    m_pollTimer.start();
+    m_link.startTimers();
     return true;
 }
 
@@ -95,37 +90,17 @@ void LiveMonitor::stop()
     if (m_stopped)
         return;
     m_stopped = true;
-    m_pollTimer.stop();
-    m_waitTimer.stop();
+    m_link.stopTimers();
     endRedrawnLine();
     Q_EMIT finished();
 }
 
-void LiveMonitor::pollTick()
+void LiveMonitor::showSample(const LiveSample &sample)
 {
-    if (m_stopped)
+    if (m_stopped || !sample.read)
         return;
-    if (m_beforePoll)
-        m_beforePoll();
-    m_polling.pollDevice();
-}
-
-void LiveMonitor::waitTick()
-{
-    if (!m_stopped)
-        m_polling.waitForDeviceTick();
-}
-
-void LiveMonitor::clearGraphs()
-{
-    endRedrawnLine();
-}
-
-void LiveMonitor::drawGraphs()
-{
-    const QString line = m_options.json
-                             ? LiveLine::json(m_polling.liveValue, m_polling.liveDirection)
-                             : LiveLine::text(m_polling.liveValue, m_polling.liveDirection);
+    const QString line = m_options.json ? LiveLine::json(sample.values, sample.directions)
+                                        : LiveLine::text(sample.values, sample.directions);
     // On a terminal the values are redrawn in place; anywhere else every poll is one line.
     if (m_console.outputIsTerminal() && !m_options.json) {
         m_console.out() << kRedrawLine << line << Qt::flush;
@@ -139,23 +114,10 @@ void LiveMonitor::drawGraphs()
         stop();
 }
 
-void LiveMonitor::setStatusText(const QString &text)
+void LiveMonitor::showState(const LinkState &state)
 {
     endRedrawnLine();
-    m_console.errorLine(text);
-}
-
-void LiveMonitor::setWaitTimerEnabled(bool enabled)
-{
-    if (enabled && !m_stopped)
-        m_waitTimer.start();
-    else
-        m_waitTimer.stop();
-}
-
-void LiveMonitor::showSelectedDevice(int)
-{
-    // The status text that follows names the device; there is nothing else to update.
+    m_console.errorLine(statusText(state));
 }
 
 void LiveMonitor::endRedrawnLine()

@@ -1,22 +1,21 @@
 #include "programs/ctl/OrvexCtl.h"
 
+#include "core/access/DeviceAccess.h"
+#include "core/backends/DeviceAccessFactory.h"
 #include "core/config/ConfigFile.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
+#include "core/link/ConfigTransfer.h"
+#include "core/link/DeviceMessages.h"
+#include "core/link/DeviceSurvey.h"
+#include "core/platform/linux/SignalNotifier.h"
 #include "programs/ctl/ConfigJson.h"
 #include "programs/ctl/ConfigTable.h"
 #include "programs/ctl/Console.h"
 #include "programs/ctl/DeviceReport.h"
 #include "programs/ctl/DeviceSession.h"
-#include "programs/ctl/InterruptNotifier.h"
 #include "programs/ctl/LiveMonitor.h"
 #include "programs/ctl/TerminalTransferView.h"
-#include "core/link/ConfigTransfer.h"
-#include "core/access/DeviceAccess.h"
-#include "core/link/DeviceMessages.h"
-#include "core/link/DeviceSurvey.h"
-#include "core/backends/DeviceAccessFactory.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -187,10 +186,10 @@ QString outcomeText(TransferResult result)
 TransferResult runTransfer(DeviceAccess &access, ConfigModel &model, int deviceNumber,
                            TransferView &view, TransferResult (ConfigTransfer::*procedure)())
 {
-    InterruptNotifier interrupt;
+    SignalNotifier interrupt;
     DeviceSession session(access, model, deviceNumber);
     session.begin();
-    ConfigTransfer transfer(session.polling(), model, view);
+    ConfigTransfer transfer(session.link(), model, view);
     const TransferResult result = (transfer.*procedure)();
     session.end();
     return result;
@@ -509,14 +508,12 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
     DeviceAccess &access = deviceAccess(ownAccess);
 
     // From the attach write on, Ctrl+C must end with the release write.
-    InterruptNotifier interrupt;
+    SignalNotifier interrupt;
     ConfigModel model;
     model.resetSettings(); // the default thresholds, as the main window polls with
     DeviceSession session(access, model, deviceNumber);
     session.begin();
-    LiveMonitor monitor(session.polling(), m_console, options);
-    if (auto *simulation = dynamic_cast<VirtualDeviceAccess *>(&access))
-        monitor.setBeforePoll([simulation] { simulation->animate(); });
+    LiveMonitor monitor(session.link(), m_console, options);
     if (!monitor.start()) {
         session.end();
         m_console.errorLine(unavailableText(access, deviceNumber));
@@ -524,7 +521,7 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
     }
 
     QEventLoop loop;
-    QObject::connect(&interrupt, &InterruptNotifier::interrupted, &monitor, &LiveMonitor::stop);
+    QObject::connect(&interrupt, &SignalNotifier::interrupted, &monitor, &LiveMonitor::stop);
     QObject::connect(&monitor, &LiveMonitor::finished, &loop, &QEventLoop::quit);
     loop.exec();
     session.end();

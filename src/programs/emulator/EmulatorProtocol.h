@@ -56,8 +56,6 @@ public:
     QByteArray handleLine(QByteArrayView line);
     QByteArray handle(const LineFramer::Line &line);
 
-    const std::set<HidHandle> &openHandles() const { return m_handles; }
-
 private:
     VirtualDeviceAccess &m_access;
     std::set<HidHandle> m_handles;

@@ -2,25 +2,21 @@
 // configuration utility and orvexctl can be run and scripted without hardware
 // (start them with --emulator PATH).
 
+#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/platform/linux/SignalNotifier.h"
 #include "programs/emulator/EmulatorServer.h"
 #include "programs/emulator/EmulatorSocketPath.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
-#include "programs/emulator/QuitOnSignal.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
-#include <QTimer>
 #include <array>
 #include <optional>
 
 using namespace orvex;
 
 namespace {
-
-// One animation step every 10 ms, the pace of the utility's poll.
-constexpr int kAnimationIntervalMs = 10;
 
 struct EmulatorOptions
 {
@@ -100,7 +96,6 @@ void setUpDevices(VirtualDeviceAccess &devices, const EmulatorOptions &options)
         devices.setPresent(number, options.present[static_cast<std::size_t>(number)]);
         devices.device(number).animated = options.animate;
     }
-    devices.animate();
 }
 
 } // namespace
@@ -136,11 +131,9 @@ int main(int argc, char *argv[])
                          });
     }
 
-    QTimer animation;
-    QObject::connect(&animation, &QTimer::timeout, [&devices] { devices.animate(); });
-    animation.start(kAnimationIntervalMs);
-
-    QuitOnSignal quitOnSignal;
+    // SIGINT and SIGTERM end the event loop, so the socket goes and every handle is closed.
+    SignalNotifier interrupts;
+    QObject::connect(&interrupts, &SignalNotifier::interrupted, &app, &QCoreApplication::quit);
     QTextStream(stdout) << "orvex-emulator: listening at " << server.socketPath() << Qt::endl;
     const int status = QCoreApplication::exec();
     server.close();

@@ -1,18 +1,10 @@
 // orvex-config: the ORVEX Configuration Utility.
 
-#include "ui/windows/DisplayConnectionGuard.h"
-#include "core/platform/linux/LinuxPlatformServices.h"
-#include "ui/windows/MainWindow.h"
-#include "ui/windows/MessageBoxAccessPrompts.h"
-#include "ui/windows/QtFilePrompts.h"
-#include "core/startup/Startup.h"
-#include "core/config/ConfigModel.h"
-#include "core/config/FileCommands.h"
-#include "core/config/UserMessage.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
 #include "core/backends/DeviceAccessFactory.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/config/UserMessage.h"
+#include "ui/program/Program.h"
+#include "ui/windows/DisplayConnectionGuard.h"
+#include "ui/windows/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -53,31 +45,13 @@ protected:
         if (event->type() == QEvent::Paint) {
             m_window.removeEventFilter(this);
             // Queued, so that this paint is finished and on the screen first.
-            QMetaObject::invokeMethod(&m_window, &MainWindow::mnuExit_Click, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&m_window, &MainWindow::onExitTriggered, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
     MainWindow &m_window;
-};
-
-// Virtual devices need no device permissions: a program on --simulate or --emulator must not
-// offer to fix the access to a real device that it is not going to use.
-class VirtualDevicesPlatform : public PlatformServices
-{
-public:
-    explicit VirtualDevicesPlatform(PlatformServices &system)
-        : m_system(system)
-    {}
-
-    QString commandLine() const override { return m_system.commandLine(); }
-    bool callsForElevation() override { return false; }
-    bool elevate() override { return false; }
-    QString currentVolumeLabel() override { return m_system.currentVolumeLabel(); }
-
-private:
-    PlatformServices &m_system;
 };
 
 void describeProgram()
@@ -131,27 +105,10 @@ std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
     return ProgramOptions{*devices, parser.isSet(kQuitAfterShowOption)};
 }
 
-// The program's objects, in the order they depend on each other.
 int runProgram(QApplication &app, const ProgramOptions &options)
 {
-    const std::unique_ptr<DeviceAccess> access = createDeviceAccess(options.devices);
-    DeviceTransport transport(*access);
-    ConfigModel model;
-    DevicePolling polling(transport, model);
-    QtFilePrompts prompts;
-    FileCommands files(model, prompts);
-
-    MainWindow window(model, polling, files, prompts);
-    prompts.setDialogParent(&window);
-    window.setSimulatedDevices(dynamic_cast<VirtualDeviceAccess *>(access.get()));
-
-    MessageBoxAccessPrompts accessPrompts(&window);
-    LinuxPlatformServices platform(&accessPrompts);
-    VirtualDevicesPlatform virtualPlatform(platform);
-    const bool virtualDevices = options.devices.simulate || options.devices.usesEmulator();
-    Startup startup(virtualDevices ? static_cast<PlatformServices &>(virtualPlatform) : platform,
-                    polling, files, window, window);
-    switch (startup.run()) {
+    const std::unique_ptr<Program> program = Program::forOptions(options.devices);
+    switch (program->start()) {
     case StartupOutcome::Relaunched:
         return EXIT_SUCCESS;
     case StartupOutcome::NoDevice:
@@ -160,11 +117,12 @@ int runProgram(QApplication &app, const ProgramOptions &options)
         break;
     }
 
+    program->link().startTimers();
+    MainWindow &window = program->window();
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(); });
     std::optional<QuitAfterFirstPaint> quitAfterShow;
     if (options.quitAfterShow)
         quitAfterShow.emplace(window);
-    window.show();
     return QApplication::exec();
 }
 

@@ -56,7 +56,7 @@ KeyPicker::KeyPicker(QWidget *owner)
     tmrSetFocus = new QTimer(this);
     tmrSetFocus->setObjectName(QStringLiteral("tmrSetFocus"));
     tmrSetFocus->setInterval(kFocusIntervalMs);
-    connect(tmrSetFocus, &QTimer::timeout, this, &KeyPicker::tmrSetFocus_Timer);
+    connect(tmrSetFocus, &QTimer::timeout, this, &KeyPicker::onFocusTimer);
 
     fitToScreenWidth();
 }
@@ -82,14 +82,14 @@ void KeyPicker::buildKeyboard()
         m_keyButtons[entry.code] = button;
     }
     connect(m_keys, &QButtonGroup::idClicked, this,
-            [this](int code) { cmdKey_Click(static_cast<std::uint8_t>(code)); });
+            [this](int code) { onKeyClicked(static_cast<std::uint8_t>(code)); });
 
     ScrollBar = new QScrollBar(Qt::Horizontal, this);
     ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
     ScrollBar->setGeometry(kScrollBarRect);
     ScrollBar->setAccessibleName(QStringLiteral("Keyboard position"));
     ScrollBar->hide();
-    connect(ScrollBar, &QScrollBar::valueChanged, this, &KeyPicker::ScrollBar_Change);
+    connect(ScrollBar, &QScrollBar::valueChanged, this, &KeyPicker::onScrollBarMoved);
 }
 
 void KeyPicker::buildOperatorBoxes()
@@ -123,7 +123,7 @@ void KeyPicker::fitToScreenWidth()
     setFixedSize(std::max(1, width() - overflow), height());
 }
 
-void KeyPicker::ScrollBar_Change(int value)
+void KeyPicker::onScrollBarMoved(int value)
 {
     picFrame->move(-value, picFrame->y());
 }
@@ -157,7 +157,7 @@ void KeyPicker::setupKeyboard(int section, std::uint8_t key, std::uint8_t keyOpe
     tmrSetFocus->start();
 }
 
-void KeyPicker::tmrSetFocus_Timer()
+void KeyPicker::onFocusTimer()
 {
     // The focus can only move once the picker is on screen; until then keep waiting.
     if (!isVisible())
@@ -177,7 +177,7 @@ std::uint8_t KeyPicker::tickedOperators() const
     return operators;
 }
 
-void KeyPicker::cmdKey_Click(std::uint8_t code)
+void KeyPicker::onKeyClicked(std::uint8_t code)
 {
     m_key = code;
     tmrSetFocus->stop();

@@ -39,8 +39,8 @@ Q_SIGNALS:
     void keyPicked(int section, std::uint8_t key, std::uint8_t keyOperators);
 
 public Q_SLOTS:
-    void tmrSetFocus_Timer();
-    void cmdKey_Click(std::uint8_t code);
+    void onFocusTimer();
+    void onKeyClicked(std::uint8_t code);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,7 +51,7 @@ private:
     void buildKeyboard();
     void buildOperatorBoxes();
     void fitToScreenWidth();
-    void ScrollBar_Change(int value);
+    void onScrollBarMoved(int value);
     void scrollIntoView(const QWidget *key);
     std::uint8_t tickedOperators() const;
 

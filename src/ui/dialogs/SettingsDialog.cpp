@@ -4,7 +4,7 @@
 #include "core/graph/GraphGeometry.h"
 #include "ui/graphs/StepGraphView.h"
 #include "core/config/ConfigModel.h"
-#include "core/link/DevicePolling.h"
+#include "core/config/SettingNames.h"
 #include "core/config/ChannelEditRules.h"
 #include "ui/dialogs/KeyPicker.h"
 #include "ui/dialogs/LabelledListAccessibility.h"
@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 #include <algorithm>
 
 namespace orvex {
@@ -28,7 +27,6 @@ namespace orvex {
 namespace {
 
 constexpr QSize kClientSize{369, 561}; // 5535 x 8415 twips
-constexpr int kPollIntervalMs = 10;
 
 // Room the screen keeps free below the dialog (a panel or task bar).
 constexpr int kScreenReserve = 30;
@@ -52,6 +50,15 @@ QLabel *makeLabel(const QString &objectName, const QString &text, QRect geometry
     const int innerWidth = frame->width() - kFrameBorder - geometry.left();
     label->setGeometry(geometry.adjusted(0, 0, std::max(0, innerWidth - geometry.width()), 0));
     return label;
+}
+
+// The entries of a list: the names of the values first to last.
+QStringList names(QString (*name)(std::uint8_t), int first, int last)
+{
+    QStringList entries;
+    for (int value = first; value <= last; ++value)
+        entries << name(static_cast<std::uint8_t>(value));
+    return entries;
 }
 
 QComboBox *makeList(const QString &objectName, const QStringList &items, QRect geometry,
@@ -87,11 +94,10 @@ QPushButton *makeButton(const QString &objectName, const QString &text, QRect ge
 
 } // namespace
 
-SettingsDialog::SettingsDialog(ConfigModel &model, DevicePolling &polling, QWidget *mainWindow)
+SettingsDialog::SettingsDialog(ConfigModel &model, QWidget *mainWindow)
     : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_model(model)
-    , m_polling(polling)
 {
     installGraphAccessibility();
     installLabelledListAccessibility();
@@ -123,10 +129,6 @@ void SettingsDialog::buildControls()
     cmdOK->raise();
     cmdCancel->raise();
     nameControls();
-
-    tmrPollDevice = new QTimer(this);
-    tmrPollDevice->setObjectName(QStringLiteral("tmrPollDevice"));
-    tmrPollDevice->setInterval(kPollIntervalMs);
 }
 
 void SettingsDialog::buildKeyboardFrame()
@@ -138,27 +140,20 @@ void SettingsDialog::buildKeyboardFrame()
     chkEnabled[0] = makeEnabledBox(0, Frame1);
     lblSteps = makeLabel(QStringLiteral("lblSteps"), QStringLiteral("Number of steps"),
                          rectFromTwips(120, 720, 1455, 255), Frame1);
-    listSteps =
-        makeList(QStringLiteral("listSteps"),
-                 {QStringLiteral("2"), QStringLiteral("4"), QStringLiteral("8"),
-                  QStringLiteral("16"), QStringLiteral("32"), QStringLiteral("Directional")},
-                 rectFromTwips(120, 960, 1455, 315), Frame1);
+    listSteps = makeList(QStringLiteral("listSteps"), names(stepsName, 1, kDirectionalSteps),
+                         rectFromTwips(120, 960, 1455, 315), Frame1);
     lblHysteresis = makeLabel(QStringLiteral("lblHysteresis"), QStringLiteral("Hysteresis"),
                               rectFromTwips(120, 1560, 1455, 255), Frame1);
-    listHysteresis =
-        makeList(QStringLiteral("listHysteresis"),
-                 {QStringLiteral("Low"), QStringLiteral("Medium"), QStringLiteral("High")},
-                 rectFromTwips(120, 1800, 1455, 315), Frame1);
+    listHysteresis = makeList(QStringLiteral("listHysteresis"), names(hysteresisName, 0, 2),
+                              rectFromTwips(120, 1800, 1455, 315), Frame1);
     lblPreload = makeLabel(QStringLiteral("lblPreload"), QStringLiteral("Preload"),
                            rectFromTwips(120, 2400, 1455, 255), Frame1);
-    listPreload =
-        makeList(QStringLiteral("listPreload"), {QStringLiteral("Off"), QStringLiteral("On")},
-                 rectFromTwips(120, 2640, 1455, 315), Frame1);
+    listPreload = makeList(QStringLiteral("listPreload"), names(offOnName, 0, 1),
+                           rectFromTwips(120, 2640, 1455, 315), Frame1);
     lblRepeat = makeLabel(QStringLiteral("lblRepeat"), QStringLiteral("Key repeat"),
                           rectFromTwips(120, 3240, 1455, 255), Frame1);
-    listRepeat =
-        makeList(QStringLiteral("listRepeat"), {QStringLiteral("Off"), QStringLiteral("On")},
-                 rectFromTwips(120, 3480, 1455, 315), Frame1);
+    listRepeat = makeList(QStringLiteral("listRepeat"), names(offOnName, 0, 1),
+                          rectFromTwips(120, 3480, 1455, 315), Frame1);
     lblPeriodic = makeLabel(QStringLiteral("lblPeriodic"), QStringLiteral("Periodic keystrokes"),
                             rectFromTwips(120, 4080, 1455, 255), Frame1);
     listPeriodic =
@@ -220,22 +215,21 @@ void SettingsDialog::nameControls()
 void SettingsDialog::connectRules()
 {
     for (QCheckBox *box : chkEnabled)
-        connect(box, &QCheckBox::stateChanged, this, &SettingsDialog::chkEnabled_Click);
+        connect(box, &QCheckBox::stateChanged, this, &SettingsDialog::onOutputBoxChanged);
 
     const auto connectList = [this](QComboBox *list, Rule rule) {
         connect(list, &QComboBox::currentIndexChanged, this, [this, rule] { (this->*rule)(); });
     };
-    connectList(listSteps, &SettingsDialog::listSteps_Click);
-    connectList(listHysteresis, &SettingsDialog::listHysteresis_Click);
-    connectList(listRepeat, &SettingsDialog::listRepeat_Click);
-    connectList(listPreload, &SettingsDialog::listPreload_Click);
-    connectList(listPeriodic, &SettingsDialog::listPeriodic_Click);
-    connectList(listJoystick, &SettingsDialog::listJoystick_Click);
+    connectList(listSteps, &SettingsDialog::onStepsChosen);
+    connectList(listHysteresis, &SettingsDialog::onHysteresisChosen);
+    connectList(listRepeat, &SettingsDialog::onRepeatChosen);
+    connectList(listPreload, &SettingsDialog::onPreloadChosen);
+    connectList(listPeriodic, &SettingsDialog::onPeriodicChosen);
+    connectList(listJoystick, &SettingsDialog::onAxisChosen);
 
-    connect(cmdOK, &QPushButton::clicked, this, &SettingsDialog::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &SettingsDialog::cmdCancel_Click);
-    connect(tmrPollDevice, &QTimer::timeout, this, &SettingsDialog::tmrPollDevice_Timer);
-    connect(picGraph, &GraphView::mousePressed, this, &SettingsDialog::picGraph_MouseDown);
+    connect(cmdOK, &QPushButton::clicked, this, &SettingsDialog::onOkClicked);
+    connect(cmdCancel, &QPushButton::clicked, this, &SettingsDialog::onCancelClicked);
+    connect(picGraph, &GraphView::mousePressed, this, &SettingsDialog::onGraphPressed);
     connect(picGraph, &StepGraphView::sectionActivated, this, &SettingsDialog::pickKey);
 }
 
@@ -245,8 +239,9 @@ void SettingsDialog::firstLoad()
     {
         const QSignalBlocker blocker(listPeriodic);
         listPeriodic->clear();
+        // Written as the user writes numbers: "0,5 sec" where the comma is the separator.
         for (int tenths = 0; tenths < kPeriodicEntryCount; ++tenths)
-            listPeriodic->addItem(periodicEntryText(tenths));
+            listPeriodic->addItem(periodicName(static_cast<std::uint8_t>(tenths), QLocale()));
         listPeriodic->setCurrentIndex(-1);
     }
     fitToScreenHeight();
@@ -282,38 +277,37 @@ void SettingsDialog::shortenBy(int pixels)
         button->move(button->x(), button->y() - pixels);
 }
 
-void SettingsDialog::LoadForm(int index)
+void SettingsDialog::loadForm(int index)
 {
     if (index < 0 || index >= kChannelCount)
         return;
     m_channelIndex = index;
     const QString owner = parentWidget() != nullptr ? parentWidget()->windowTitle() : QString();
     setWindowTitle(owner + QStringLiteral(" - Channel %1 Settings").arg(index + 1));
-    m_workSettings = m_model.channels[index];
+    m_workSettings = m_model.channel(index);
 
     // The order matters: each selection runs its list's rule, and the later rules override the
     // enabled states that the check-box rule set.
     setBoxesFromMode();
-    selectEntry(listSteps, m_workSettings.steps - 1, &SettingsDialog::listSteps_Click);
+    selectEntry(listSteps, m_workSettings.steps - 1, &SettingsDialog::onStepsChosen);
     m_sections = sectionsForSteps(m_workSettings.steps);
-    selectEntry(listHysteresis, m_workSettings.hysteresis, &SettingsDialog::listHysteresis_Click);
-    selectEntry(listRepeat, m_workSettings.repeat, &SettingsDialog::listRepeat_Click);
-    selectEntry(listPeriodic, m_workSettings.periodic, &SettingsDialog::listPeriodic_Click);
-    selectEntry(listPreload, m_workSettings.preload, &SettingsDialog::listPreload_Click);
+    selectEntry(listHysteresis, m_workSettings.hysteresis, &SettingsDialog::onHysteresisChosen);
+    selectEntry(listRepeat, m_workSettings.repeat, &SettingsDialog::onRepeatChosen);
+    selectEntry(listPeriodic, m_workSettings.periodic, &SettingsDialog::onPeriodicChosen);
+    selectEntry(listPreload, m_workSettings.preload, &SettingsDialog::onPreloadChosen);
 
     {
         // The axes taken by other channels may have changed since the last opening.  Rebuilding
         // the list is no choice of the user's: the axis rule runs once, below.
         const QSignalBlocker blocker(listJoystick);
         listJoystick->clear();
-        for (const JoystickAxis &axis : offeredAxes(m_model.channels, m_channelIndex))
+        for (const JoystickAxis &axis : offeredAxes(m_model.channels(), m_channelIndex))
             addAxis(axis.code, axis.name);
     }
     selectAxis(m_workSettings.axis);
 
     drawStepGraph();
-    tmrPollDevice->stop();
-    tmrPollDevice->start();
+    m_live = true;
 }
 
 // The check-box rule runs once for the loaded boxes, also when neither box changes: a box set
@@ -352,10 +346,10 @@ void SettingsDialog::addAxis(std::uint8_t code, const char *name)
 void SettingsDialog::selectAxis(std::uint8_t code)
 {
     const int found = listJoystick->findData(QVariant::fromValue<uint>(code));
-    selectEntry(listJoystick, found >= 0 ? found : 0, &SettingsDialog::listJoystick_Click);
+    selectEntry(listJoystick, found >= 0 ? found : 0, &SettingsDialog::onAxisChosen);
 }
 
-void SettingsDialog::chkEnabled_Click()
+void SettingsDialog::onOutputBoxChanged()
 {
     if (const auto mode = modeForBoxes(chkEnabled[0]->checkState(), chkEnabled[1]->checkState()))
         m_workSettings.mode = *mode;
@@ -386,7 +380,7 @@ void SettingsDialog::setPeriodicEnabled(bool enabled)
 
 // The step count never touches the keys: sections above a lowered count keep theirs, so
 // raising it again brings them back.
-void SettingsDialog::listSteps_Click()
+void SettingsDialog::onStepsChosen()
 {
     m_workSettings.steps = static_cast<std::uint8_t>(listSteps->currentIndex() + 1);
     m_sections = sectionsForSteps(m_workSettings.steps);
@@ -402,7 +396,7 @@ void SettingsDialog::listSteps_Click()
 
 // The live poll takes the new threshold at once, so the graph's arrows follow it; Cancel puts
 // the stored one back.
-void SettingsDialog::listHysteresis_Click()
+void SettingsDialog::onHysteresisChosen()
 {
     if (listHysteresis->currentIndex() < 0)
         return;
@@ -411,26 +405,26 @@ void SettingsDialog::listHysteresis_Click()
 }
 
 // A disabled periodic list keeps its value; only its enabled state follows key repeat.
-void SettingsDialog::listRepeat_Click()
+void SettingsDialog::onRepeatChosen()
 {
     if (listRepeat->currentIndex() >= 0)
         m_workSettings.repeat = static_cast<std::uint8_t>(listRepeat->currentIndex());
     setPeriodicEnabled(periodicEnabledForRepeat(m_workSettings.steps, m_workSettings.repeat));
 }
 
-void SettingsDialog::listPreload_Click()
+void SettingsDialog::onPreloadChosen()
 {
     if (listPreload->currentIndex() >= 0)
         m_workSettings.preload = static_cast<std::uint8_t>(listPreload->currentIndex());
 }
 
-void SettingsDialog::listPeriodic_Click()
+void SettingsDialog::onPeriodicChosen()
 {
     if (listPeriodic->currentIndex() >= 0)
         m_workSettings.periodic = static_cast<std::uint8_t>(listPeriodic->currentIndex());
 }
 
-void SettingsDialog::listJoystick_Click()
+void SettingsDialog::onAxisChosen()
 {
     if (listJoystick->currentIndex() >= 0)
         m_workSettings.axis = static_cast<std::uint8_t>(listJoystick->currentData().toUInt());
@@ -441,20 +435,22 @@ void SettingsDialog::setKey(int section, std::uint8_t key, std::uint8_t &keyOper
     storeKey(m_workSettings, section, key, keyOperators);
 }
 
-void SettingsDialog::tmrPollDevice_Timer()
+// Every poll tick of the link, whether or not a device is viewed.  While the dialog is open the
+// step graph follows, and shows there what the rules and setKey() changed since the last tick.
+void SettingsDialog::showSample(const LiveSample &sample)
 {
-    m_polling.pollDevice();
-    drawStepGraph();
+    m_sample = sample;
+    if (m_live)
+        drawStepGraph();
 }
 
 void SettingsDialog::drawStepGraph()
 {
-    picGraph->draw({m_channelIndex, &m_workSettings, m_sections,
-                    m_polling.liveValue[m_channelIndex], m_polling.liveDirection[m_channelIndex],
-                    listJoystick->currentText()});
+    picGraph->draw({m_channelIndex, &m_workSettings, m_sections, m_sample.values[m_channelIndex],
+                    m_sample.directions[m_channelIndex], listJoystick->currentText()});
 }
 
-void SettingsDialog::picGraph_MouseDown(QPointF pos)
+void SettingsDialog::onGraphPressed(QPointF pos)
 {
     if (!isKeyboardEnabled(m_workSettings.mode))
         return;
@@ -494,21 +490,17 @@ KeyPicker &SettingsDialog::ensureKeyPicker()
     return *m_keyPicker;
 }
 
-void SettingsDialog::cmdOK_Click()
+void SettingsDialog::onOkClicked()
 {
-    tmrPollDevice->stop();
-    ChannelSettings &stored = m_model.channels[m_channelIndex];
-    if (!settingsEqual(m_workSettings, stored))
-        m_model.configChanged = true;
-    stored = m_workSettings;
-    m_model.setHysteresisThreshold(stored.hysteresis, m_channelIndex);
+    m_live = false;
+    m_model.storeChannel(m_channelIndex, m_workSettings);
     QDialog::accept();
 }
 
-void SettingsDialog::cmdCancel_Click()
+void SettingsDialog::onCancelClicked()
 {
-    tmrPollDevice->stop();
-    m_model.setHysteresisThreshold(m_model.channels[m_channelIndex].hysteresis, m_channelIndex);
+    m_live = false;
+    m_model.restoreHysteresisThreshold(m_channelIndex);
     QDialog::reject();
 }
 
@@ -516,7 +508,7 @@ void SettingsDialog::cmdCancel_Click()
 void SettingsDialog::closeEvent(QCloseEvent *event)
 {
     if (isVisible())
-        cmdOK_Click();
+        onOkClicked();
     event->accept();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/ChannelSettings.h"
+#include "core/link/DeviceLink.h"
 
 #include <QDialog>
 #include <QPointF>
@@ -13,29 +14,28 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace orvex {
 
 class ConfigModel;
-class DevicePolling;
 class KeyPicker;
 class StepGraphView;
 
 // The channel settings dialog.  It edits a working copy of one channel's record, shows the
 // channel's live input against its steps, opens the key picker for a clicked step and stores the
-// copy back only on OK.  The main window builds one for the whole run and, for every opening,
-// calls LoadForm() and then exec(); OK, Cancel and the close box only hide it.
+// copy back only on OK.  The main window builds one for the whole run, hands it every live
+// sample, and for every opening calls loadForm() and then exec(); OK, Cancel and the close box
+// only hide it.
 class SettingsDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    SettingsDialog(ConfigModel &model, DevicePolling &polling, QWidget *mainWindow);
+    SettingsDialog(ConfigModel &model, QWidget *mainWindow);
     ~SettingsDialog() override;
 
     // Prepares the dialog for channel `index` (0..5) without showing it.
-    void LoadForm(int index);
+    void loadForm(int index);
 
     // Stores a key and its modifiers for one section of the working copy; key 0 ("Not Used")
     // has no modifiers, so `keyOperators` is cleared for it, the caller's variable included.
@@ -49,10 +49,12 @@ public:
     KeyPicker *keyPicker() const;
 
 public Q_SLOTS:
-    void tmrPollDevice_Timer();
-    void picGraph_MouseDown(QPointF pos);
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    // The latest poll of the device link; the step graph shows it while the dialog is open.
+    void showSample(const orvex::LiveSample &sample);
+
+    void onGraphPressed(QPointF pos);
+    void onOkClicked();
+    void onCancelClicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -81,20 +83,19 @@ private:
     KeyPicker &ensureKeyPicker();
 
     // The rules, one per control.
-    void chkEnabled_Click();
+    void onOutputBoxChanged();
     void applyOutputs();
-    void listSteps_Click();
-    void listHysteresis_Click();
-    void listRepeat_Click();
-    void listPreload_Click();
-    void listPeriodic_Click();
-    void listJoystick_Click();
+    void onStepsChosen();
+    void onHysteresisChosen();
+    void onRepeatChosen();
+    void onPreloadChosen();
+    void onPeriodicChosen();
+    void onAxisChosen();
 
     void setKeyboardListsEnabled(bool enabled);
     void setPeriodicEnabled(bool enabled);
 
     ConfigModel &m_model;
-    DevicePolling &m_polling;
 
     StepGraphView *picGraph = nullptr;
     QGroupBox *Frame1 = nullptr;
@@ -114,13 +115,14 @@ private:
     std::array<QCheckBox *, 2> chkEnabled{}; // 0 Keyboard, 1 Joystick
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
-    QTimer *tmrPollDevice = nullptr;
 
     QPointer<KeyPicker> m_keyPicker;
 
     int m_channelIndex = 0;
     ChannelSettings m_workSettings;
     std::uint8_t m_sections = 0;
+    LiveSample m_sample;
+    bool m_live = false; // open: from loadForm() until OK, Cancel or the close box
 };
 
 } // namespace orvex

@@ -3,7 +3,7 @@
 #include "ui/graphs/GraphView.h"
 #include "ui/graphs/StepGraphView.h"
 #include "core/config/ChannelSettings.h"
-#include "core/link/DevicePolling.h"
+#include "core/link/DeviceLink.h"
 #include "core/keys/KeyNames.h"
 
 #include <QAccessible>
@@ -247,9 +247,9 @@ void installGraphAccessibility()
 QString movementText(std::uint8_t direction)
 {
     switch (direction) {
-    case DevicePolling::kDirectionRising:
+    case direction::kRising:
         return QStringLiteral("Rising");
-    case DevicePolling::kDirectionFalling:
+    case direction::kFalling:
         return QStringLiteral("Falling");
     default:
         return QStringLiteral("Not moving");

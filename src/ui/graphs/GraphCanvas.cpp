@@ -37,32 +37,33 @@ GraphCanvas::GraphCanvas(QSize size)
 
 void GraphCanvas::resize(QSize size)
 {
-    if (size == image_.size() && !image_.isNull())
+    if (size == m_image.size() && !m_image.isNull())
         return;
-    image_ = QImage(size.expandedTo({0, 0}), QImage::Format_RGB32);
+    m_image = QImage(size.expandedTo({0, 0}), QImage::Format_RGB32);
     // Rows of 32-bit pixels need no padding, so a pixel's offset is y * width + x.
-    Q_ASSERT(image_.isNull() || image_.bytesPerLine() == image_.width() * qsizetype(sizeof(QRgb)));
-    fillStamps_.assign(static_cast<std::size_t>(image_.width()) * image_.height(), 0);
-    fillGeneration_ = 0;
+    Q_ASSERT(m_image.isNull() ||
+             m_image.bytesPerLine() == m_image.width() * qsizetype(sizeof(QRgb)));
+    m_fillStamps.assign(static_cast<std::size_t>(m_image.width()) * m_image.height(), 0);
+    m_fillGeneration = 0;
 }
 
 bool GraphCanvas::contains(int x, int y) const
 {
-    return x >= 0 && y >= 0 && x < image_.width() && y < image_.height();
+    return x >= 0 && y >= 0 && x < m_image.width() && y < m_image.height();
 }
 
 QRgb *GraphCanvas::pixels()
 {
     // bits() detaches once per operation, not once per row.
-    return reinterpret_cast<QRgb *>(image_.bits());
+    return reinterpret_cast<QRgb *>(m_image.bits());
 }
 
 void GraphCanvas::fillRect(QPointF from, QPointF to, QColor colour)
 {
     const int left = std::max(firstPixelFrom(std::min(from.x(), to.x())), 0);
-    const int right = std::min(firstPixelFrom(std::max(from.x(), to.x())), image_.width());
+    const int right = std::min(firstPixelFrom(std::max(from.x(), to.x())), m_image.width());
     const int top = std::max(firstPixelFrom(std::min(from.y(), to.y())), 0);
-    const int bottom = std::min(firstPixelFrom(std::max(from.y(), to.y())), image_.height());
+    const int bottom = std::min(firstPixelFrom(std::max(from.y(), to.y())), m_image.height());
     if (left >= right)
         return;
     const QRgb rgb = colour.rgb();
@@ -107,15 +108,15 @@ void GraphCanvas::line(QPointF from, QPointF to, QColor colour)
 void GraphCanvas::fillSpan(QRgb *row, std::uint32_t *stamps, int left, int right, QRgb colour)
 {
     std::fill(row + left, row + right + 1, colour);
-    std::fill(stamps + left, stamps + right + 1, fillGeneration_);
+    std::fill(stamps + left, stamps + right + 1, m_fillGeneration);
 }
 
 void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
 {
     if (!contains(seed.x(), seed.y()))
         return;
-    const int width = image_.width();
-    const int height = image_.height();
+    const int width = m_image.width();
+    const int height = m_image.height();
     QRgb *rows = pixels();
     const auto offset = [width](int x, int y) {
         return static_cast<std::size_t>(y) * width + x;
@@ -126,26 +127,26 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
         return;
 
     // A new generation marks "not yet filled" for every pixel at once.
-    if (fillGeneration_ == std::numeric_limits<std::uint32_t>::max()) {
-        std::fill(fillStamps_.begin(), fillStamps_.end(), 0);
-        fillGeneration_ = 0;
+    if (m_fillGeneration == std::numeric_limits<std::uint32_t>::max()) {
+        std::fill(m_fillStamps.begin(), m_fillStamps.end(), 0);
+        m_fillGeneration = 0;
     }
-    ++fillGeneration_;
+    ++m_fillGeneration;
 
-    const std::uint32_t *stamps = fillStamps_.data();
+    const std::uint32_t *stamps = m_fillStamps.data();
     const auto fillable = [&](int x, int y) {
         const std::size_t at = offset(x, y);
-        return rows[at] != borderRgb && stamps[at] != fillGeneration_;
+        return rows[at] != borderRgb && stamps[at] != m_fillGeneration;
     };
 
     // Scanline fill: paint the whole horizontal run around a seed, then queue one seed per run
     // of fillable pixels directly above and below it.  Only vertical and horizontal neighbours
     // are ever reached.
-    fillStack_.clear();
-    fillStack_.push_back(seed);
-    while (!fillStack_.empty()) {
-        const QPoint p = fillStack_.back();
-        fillStack_.pop_back();
+    m_fillStack.clear();
+    m_fillStack.push_back(seed);
+    while (!m_fillStack.empty()) {
+        const QPoint p = m_fillStack.back();
+        m_fillStack.pop_back();
         if (!fillable(p.x(), p.y()))
             continue;
         int left = p.x();
@@ -154,7 +155,7 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
         int right = p.x();
         while (right + 1 < width && fillable(right + 1, p.y()))
             ++right;
-        fillSpan(rows + offset(0, p.y()), fillStamps_.data() + offset(0, p.y()), left, right,
+        fillSpan(rows + offset(0, p.y()), m_fillStamps.data() + offset(0, p.y()), left, right,
                  fillRgb);
 
         for (const int y : {p.y() - 1, p.y() + 1}) {
@@ -164,7 +165,7 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
             for (int x = left; x <= right; ++x) {
                 const bool open = fillable(x, y);
                 if (open && !inRun)
-                    fillStack_.emplace_back(x, y);
+                    m_fillStack.emplace_back(x, y);
                 inRun = open;
             }
         }
@@ -173,7 +174,7 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
 
 void GraphCanvas::erase(QColor background)
 {
-    image_.fill(background.rgb());
+    m_image.fill(background.rgb());
 }
 
 } // namespace orvex

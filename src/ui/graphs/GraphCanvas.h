@@ -24,9 +24,9 @@ public:
 
     // Gives the picture a new size; the content is undefined until the next erase or fill.
     void resize(QSize size);
-    QSize size() const { return image_.size(); }
-    int width() const { return image_.width(); }
-    int height() const { return image_.height(); }
+    QSize size() const { return m_image.size(); }
+    int width() const { return m_image.width(); }
+    int height() const { return m_image.height(); }
 
     // Fills the rectangle spanned by two opposite corners (in any order).
     void fillRect(QPointF from, QPointF to, QColor colour);
@@ -43,25 +43,25 @@ public:
     // Clears the whole picture to `background`.
     void erase(QColor background);
 
-    const QImage &image() const { return image_; }
+    const QImage &image() const { return m_image; }
 
     // The picture as a paint device, for text drawn with QPainter over the rasterised shapes.
-    QImage &paintDevice() { return image_; }
+    QImage &paintDevice() { return m_image; }
 
-    QRgb pixel(int x, int y) const { return image_.pixel(x, y); }
+    QRgb pixel(int x, int y) const { return m_image.pixel(x, y); }
 
 private:
     bool contains(int x, int y) const;
     QRgb *pixels();
     void fillSpan(QRgb *row, std::uint32_t *stamps, int left, int right, QRgb colour);
 
-    QImage image_;
+    QImage m_image;
 
     // Reused by every flood fill: pending seeds and a per-pixel "already filled" stamp, so that
     // repeated fills neither allocate nor clear a mask.
-    std::vector<QPoint> fillStack_;
-    std::vector<std::uint32_t> fillStamps_;
-    std::uint32_t fillGeneration_ = 0;
+    std::vector<QPoint> m_fillStack;
+    std::vector<std::uint32_t> m_fillStamps;
+    std::uint32_t m_fillGeneration = 0;
 };
 
 } // namespace orvex

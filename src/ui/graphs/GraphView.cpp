@@ -30,46 +30,37 @@ QSize GraphView::drawingAreaSize() const
 
 void GraphView::refresh()
 {
-    const QImage &composed = canvas_.image();
-    if (shown_.size() != composed.size()) {
-        shown_ = composed.copy();
+    const QImage &composed = m_canvas.image();
+    if (m_shown.size() != composed.size()) {
+        m_shown = composed.copy();
     } else {
         const auto bytes = static_cast<std::size_t>(composed.sizeInBytes());
-        if (std::memcmp(shown_.constBits(), composed.constBits(), bytes) == 0)
+        if (std::memcmp(m_shown.constBits(), composed.constBits(), bytes) == 0)
             return;
         // Copying into the existing buffer keeps the 10 ms refresh free of allocations.
-        std::memcpy(shown_.bits(), composed.constBits(), bytes);
+        std::memcpy(m_shown.bits(), composed.constBits(), bytes);
     }
-    ++updateCount_;
+    ++m_updateCount;
     update(contentsRect());
-}
-
-void GraphView::setImage(const QImage &image)
-{
-    if (!canvas_.image().isNull()) {
-        QPainter painter(&canvas_.paintDevice());
-        painter.drawImage(QRect(QPoint(0, 0), canvas_.size()), image);
-    }
-    refresh();
 }
 
 void GraphView::clear()
 {
-    canvas_.erase(palette().color(backgroundRole()));
+    m_canvas.erase(palette().color(backgroundRole()));
     refresh();
     setReading(0, QString());
 }
 
 void GraphView::setReading(std::uint8_t value, const QString &movement)
 {
-    readingValue_ = value;
-    readingText_ = movement;
+    m_readingValue = value;
+    m_readingText = movement;
 }
 
 void GraphView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.drawImage(contentsRect().topLeft(), shown_);
+    painter.drawImage(contentsRect().topLeft(), m_shown);
     drawFrame(&painter);
 }
 
@@ -78,7 +69,7 @@ void GraphView::mousePressEvent(QMouseEvent *event)
     const QPointF pos = event->position() - QPointF(contentsRect().topLeft());
     const QSize area = drawingAreaSize();
     if (pos.x() >= 0 && pos.y() >= 0 && pos.x() < area.width() && pos.y() < area.height())
-        emit mousePressed(pos);
+        Q_EMIT mousePressed(pos);
     QFrame::mousePressEvent(event);
 }
 
@@ -91,10 +82,10 @@ void GraphView::resizeEvent(QResizeEvent *event)
 void GraphView::matchCanvasToDrawingArea()
 {
     const QSize area = drawingAreaSize();
-    if (canvas_.size() == area && !shown_.isNull())
+    if (m_canvas.size() == area && !m_shown.isNull())
         return;
-    canvas_.resize(area);
-    canvas_.erase(palette().color(backgroundRole()));
+    m_canvas.resize(area);
+    m_canvas.erase(palette().color(backgroundRole()));
     refresh();
 }
 

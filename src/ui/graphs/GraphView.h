@@ -27,13 +27,10 @@ public:
     QSize drawingAreaSize() const;
 
     // The persistent picture, always the size of the drawing area.
-    GraphCanvas &canvas() { return canvas_; }
+    GraphCanvas &canvas() { return m_canvas; }
 
     // Shows the canvas as it is now, with at most one update().
     void refresh();
-
-    // Copies `image` into the canvas (scaled to the drawing area if its size differs) and shows it.
-    void setImage(const QImage &image);
 
     // Erases the picture to the widget's own background colour and shows it.
     void clear();
@@ -41,16 +38,16 @@ public:
     // What a live picture stands for, as assistive technology reads it: the input (0 to 255)
     // and a word on its movement.  Owners set it with the picture; clear() resets it.
     void setReading(std::uint8_t value, const QString &movement);
-    std::uint8_t readingValue() const { return readingValue_; }
-    const QString &readingText() const { return readingText_; }
+    std::uint8_t readingValue() const { return m_readingValue; }
+    const QString &readingText() const { return m_readingText; }
 
     // The picture currently on screen.
-    const QImage &shownImage() const { return shown_; }
+    const QImage &shownImage() const { return m_shown; }
 
     // Number of repaints requested so far; lets callers see that unchanged pictures cost nothing.
-    int updateCount() const { return updateCount_; }
+    int updateCount() const { return m_updateCount; }
 
-signals:
+Q_SIGNALS:
     // A mouse button went down inside the drawing area, at this position in its pixels.
     void mousePressed(QPointF posInDrawingArea);
 
@@ -62,11 +59,11 @@ protected:
 private:
     void matchCanvasToDrawingArea();
 
-    GraphCanvas canvas_;
-    QImage shown_;
-    int updateCount_ = 0;
-    std::uint8_t readingValue_ = 0;
-    QString readingText_;
+    GraphCanvas m_canvas;
+    QImage m_shown;
+    int m_updateCount = 0;
+    std::uint8_t m_readingValue = 0;
+    QString m_readingText;
 };
 
 } // namespace orvex

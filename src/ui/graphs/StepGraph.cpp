@@ -1,9 +1,9 @@
 #include "ui/graphs/StepGraph.h"
 
-#include "ui/graphs/GraphCanvas.h"
-#include "ui/graphs/GraphElements.h"
 #include "core/graph/GraphGeometry.h"
 #include "core/keys/KeyNames.h"
+#include "ui/graphs/GraphCanvas.h"
+#include "ui/graphs/GraphElements.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -27,8 +27,8 @@ bool isChannel(int index)
 } // namespace
 
 StepGraphPainter::StepGraphPainter(const QFont &labelFont)
-    : normalFont_(withWeight(labelFont, false))
-    , boldFont_(withWeight(labelFont, true))
+    : m_normalFont(withWeight(labelFont, false))
+    , m_boldFont(withWeight(labelFont, true))
 {}
 
 void StepGraphPainter::draw(GraphCanvas &canvas, const StepGraphInput &in)
@@ -87,24 +87,24 @@ void StepGraphPainter::drawKeyLabels(QPainter &painter, const GraphCanvas &canva
 void StepGraphPainter::drawJoystickLabel(QPainter &painter, const GraphCanvas &canvas,
                                          const QString &axis)
 {
-    if (!joystickLabelValid_ || axis != joystickAxis_) {
-        joystickAxis_ = axis;
-        joystickLabel_ = measured(QStringLiteral("Joystick: ") + axis, boldFont_);
-        joystickLabelValid_ = true;
+    if (!m_joystickLabelValid || axis != m_joystickAxis) {
+        m_joystickAxis = axis;
+        m_joystickLabel = measured(QStringLiteral("Joystick: ") + axis, m_boldFont);
+        m_joystickLabelValid = true;
     }
     const QPoint centre(graph::nearest(canvas.width() / 2.0),
                         graph::nearest(canvas.height() / 2.0));
-    drawLabel(painter, joystickLabel_, centre, true);
+    drawLabel(painter, m_joystickLabel, centre, true);
 }
 
 const StepGraphPainter::Label &StepGraphPainter::sectionLabel(int section,
                                                               const ChannelSettings &settings)
 {
-    SectionLabel &cached = sectionLabels_[section];
+    SectionLabel &cached = m_sectionLabels[section];
     const std::uint8_t key = settings.keys[section];
     const std::uint8_t keyOperators = settings.keyOperators[section];
     if (!cached.valid || cached.key != key || cached.keyOperators != keyOperators) {
-        cached.label = measured(getOperatorText(keyOperators) + getKeyName(key), normalFont_);
+        cached.label = measured(keyLabel(key, keyOperators), m_normalFont);
         cached.key = key;
         cached.keyOperators = keyOperators;
         cached.valid = true;
@@ -126,7 +126,7 @@ StepGraphPainter::Label StepGraphPainter::measured(const QString &text, const QF
 
 void StepGraphPainter::drawLabel(QPainter &painter, const Label &label, QPoint centre, bool bold)
 {
-    painter.setFont(bold ? boldFont_ : normalFont_);
+    painter.setFont(bold ? m_boldFont : m_normalFont);
     painter.setPen(bold ? graph::colours::joystickLabel : graph::colours::keyLabel);
     const QPointF topLeft(centre.x() - label.size.width() / 2.0,
                           centre.y() - label.size.height() / 2.0);

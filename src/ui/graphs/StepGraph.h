@@ -58,12 +58,12 @@ private:
     Label measured(const QString &text, const QFont &font) const;
     void drawLabel(QPainter &painter, const Label &label, QPoint centre, bool bold);
 
-    QFont normalFont_;
-    QFont boldFont_;
-    std::array<SectionLabel, kMaxSections> sectionLabels_;
-    QString joystickAxis_;
-    Label joystickLabel_;
-    bool joystickLabelValid_ = false;
+    QFont m_normalFont;
+    QFont m_boldFont;
+    std::array<SectionLabel, kMaxSections> m_sectionLabels;
+    QString m_joystickAxis;
+    Label m_joystickLabel;
+    bool m_joystickLabelValid = false;
 };
 
 } // namespace orvex

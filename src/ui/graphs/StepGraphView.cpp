@@ -2,7 +2,7 @@
 
 #include "ui/graphs/GraphElements.h"
 #include "core/graph/GraphGeometry.h"
-#include "core/link/DevicePolling.h"
+#include "core/link/DeviceLink.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -55,9 +55,9 @@ int StepGraphView::inputSection() const
         return -1;
     if (m_input.settings->steps == kDirectionalSteps) {
         switch (m_input.liveDirection) {
-        case DevicePolling::kDirectionRising:
+        case direction::kRising:
             return 1;
-        case DevicePolling::kDirectionFalling:
+        case direction::kFalling:
             return 0;
         default:
             return -1;

@@ -7,7 +7,7 @@
 #include "ui/graphs/OverviewGraph.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/config/SettingNames.h"
 #include "ui/dialogs/SettingsDialog.h"
 
 #include <QAction>
@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 namespace orvex {
 
@@ -31,17 +30,9 @@ constexpr int kColumnPitch = 88;
 constexpr int kColumnWidth = 81;
 constexpr QSize kClientSize{536, 361};
 
-constexpr int kPollInterval = 10;
-constexpr int kWaitInterval = 1000;
-
 QString deviceCaption(int deviceNumber)
 {
     return QStringLiteral("Device %1").arg(deviceNumber + 1);
-}
-
-QString delayCaption(int seconds)
-{
-    return seconds == 0 ? QStringLiteral("Disabled") : QStringLiteral("%1 sec").arg(seconds);
 }
 
 QAction *addMenuAction(QMenu *menu, const QString &name, const QString &caption,
@@ -60,14 +51,15 @@ void addSeparator(QMenu *menu, const QString &name)
 
 } // namespace
 
-MainWindow::MainWindow(ConfigModel &model, DevicePolling &polling, FileCommands &files,
-                       FilePrompts &prompts, Timers timers, QWidget *parent)
+MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files,
+                       FilePrompts &prompts, QWidget *parent)
     : QMainWindow(parent)
     , m_model(model)
-    , m_polling(polling)
+    , m_link(link)
     , m_files(files)
     , m_prompts(prompts)
-    , m_transfer(polling, model, *this)
+    , m_transfer(link, model, *this)
+    , m_channels(model.channels())
 {
     installGraphAccessibility();
     setObjectName(QStringLiteral("frmmain"));
@@ -81,22 +73,19 @@ MainWindow::MainWindow(ConfigModel &model, DevicePolling &polling, FileCommands 
     createChannelColumns(client);
     createStatusBar(client);
     createMenus();
-    createTimers(timers);
     // The window keeps the size of its design: client area plus menu bar.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
 
     m_statusWindow = new StatusWindow(this);
 
-    connect(&m_model, &ConfigModel::powerOnDelayRefreshed, this, &MainWindow::setSupressMenu);
-    m_polling.setView(this);
-    setSupressMenu();
+    connect(&m_model, &ConfigModel::configurationChanged, this, &MainWindow::showConfiguration);
+    connect(&m_link, &DeviceLink::stateChanged, this, &MainWindow::showLinkState);
+    connect(&m_link, &DeviceLink::sampled, this, &MainWindow::showSample);
+    setSupressMenu(m_model.powerOnDelay());
 }
 
-MainWindow::~MainWindow()
-{
-    m_polling.setView(nullptr);
-}
+MainWindow::~MainWindow() = default;
 
 void MainWindow::createChannelColumns(QWidget *client)
 {
@@ -118,7 +107,7 @@ void MainWindow::createChannelColumns(QWidget *client)
         cmdSettings[i]->setGeometry(left, 296, kColumnWidth, 33);
         cmdSettings[i]->setAutoDefault(false);
         cmdSettings[i]->setAccessibleName(QStringLiteral("Channel %1 Settings").arg(i + 1));
-        connect(cmdSettings[i], &QPushButton::clicked, this, [this, i] { cmdSettings_Click(i); });
+        connect(cmdSettings[i], &QPushButton::clicked, this, [this, i] { onSettingsClicked(i); });
     }
 }
 
@@ -159,7 +148,7 @@ void MainWindow::createStatusBar(QWidget *client)
 
     // toggled() runs for user clicks and for changes made from code, and only on a real change.
     for (int i = 0; i < 2; ++i)
-        connect(chkID[i], &QCheckBox::toggled, this, [this, i] { chkID_Click(i); });
+        connect(chkID[i], &QCheckBox::toggled, this, [this, i] { onDeviceBoxToggled(i); });
 }
 
 void MainWindow::createMenus()
@@ -171,7 +160,7 @@ void MainWindow::createMenus()
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuAbout = addMenuAction(mnuHelp, QStringLiteral("mnuAbout"), QStringLiteral("&About"));
     mnuAbout->setMenuRole(QAction::AboutRole);
-    connect(mnuAbout, &QAction::triggered, this, &MainWindow::mnuAbout_Click);
+    connect(mnuAbout, &QAction::triggered, this, &MainWindow::onAboutTriggered);
 }
 
 QMenu *MainWindow::createFileMenu()
@@ -194,12 +183,12 @@ QMenu *MainWindow::createFileMenu()
     mnuExit = addMenuAction(mnuFile, QStringLiteral("mnuExit"), QStringLiteral("E&xit"));
     mnuExit->setMenuRole(QAction::QuitRole);
 
-    connect(mnuNew, &QAction::triggered, this, &MainWindow::mnuNew_Click);
-    connect(mnuOpen, &QAction::triggered, this, &MainWindow::mnuOpen_Click);
-    connect(mnuSave, &QAction::triggered, this, &MainWindow::mnuSave_Click);
-    connect(mnuRead, &QAction::triggered, this, &MainWindow::mnuRead_Click);
-    connect(mnuWrite, &QAction::triggered, this, &MainWindow::mnuWrite_Click);
-    connect(mnuExit, &QAction::triggered, this, &MainWindow::mnuExit_Click);
+    connect(mnuNew, &QAction::triggered, this, &MainWindow::onNewTriggered);
+    connect(mnuOpen, &QAction::triggered, this, &MainWindow::onOpenTriggered);
+    connect(mnuSave, &QAction::triggered, this, &MainWindow::onSaveTriggered);
+    connect(mnuRead, &QAction::triggered, this, &MainWindow::onReadTriggered);
+    connect(mnuWrite, &QAction::triggered, this, &MainWindow::onWriteTriggered);
+    connect(mnuExit, &QAction::triggered, this, &MainWindow::onExitTriggered);
     return mnuFile;
 }
 
@@ -211,7 +200,7 @@ QMenu *MainWindow::createOptionsMenu()
         mnuDevice[i] = addMenuAction(mnuOptions, QStringLiteral("mnuDevice%1").arg(i),
                                      QStringLiteral("Device &%1").arg(i + 1));
         mnuDevice[i]->setCheckable(true);
-        connect(mnuDevice[i], &QAction::triggered, this, [this, i] { mnuDevice_Click(i); });
+        connect(mnuDevice[i], &QAction::triggered, this, [this, i] { onDeviceMenuTriggered(i); });
     }
     mnuDevice[0]->setChecked(true);
     addSeparator(mnuOptions, QStringLiteral("mnuLine4"));
@@ -220,43 +209,23 @@ QMenu *MainWindow::createOptionsMenu()
     mnuSuppress->setObjectName(QStringLiteral("mnuSuppress"));
     for (int i = 0; i < kDelayItems; ++i) {
         mnuSupressItem[i] =
-            addMenuAction(mnuSuppress, QStringLiteral("mnuSupressItem%1").arg(i), delayCaption(i));
+            addMenuAction(mnuSuppress, QStringLiteral("mnuSupressItem%1").arg(i), powerOnDelayName(static_cast<std::uint8_t>(i)));
         mnuSupressItem[i]->setCheckable(true);
         connect(mnuSupressItem[i], &QAction::triggered, this,
-                [this, i] { mnuSupressItem_Click(i); });
+                [this, i] { onDelayItemTriggered(i); });
     }
     return mnuOptions;
 }
 
-void MainWindow::createTimers(Timers timers)
-{
-    m_timersRunning = timers == Timers::Running;
+// ---- graphs and the link ----------------------------------------------------------------------
 
-    tmrPollDevice = new QTimer(this);
-    tmrPollDevice->setObjectName(QStringLiteral("tmrPollDevice"));
-    tmrPollDevice->setInterval(kPollInterval);
-    connect(tmrPollDevice, &QTimer::timeout, this, &MainWindow::tmrPollDevice_Timer);
-
-    tmrWaitForDevice = new QTimer(this);
-    tmrWaitForDevice->setObjectName(QStringLiteral("tmrWaitForDevice"));
-    tmrWaitForDevice->setInterval(kWaitInterval);
-    connect(tmrWaitForDevice, &QTimer::timeout, this, &MainWindow::tmrWaitForDevice_Timer);
-
-    // The poll runs for the whole run; it does nothing while no device is viewed.  The search
-    // starts when start-up enables it.
-    if (m_timersRunning)
-        tmrPollDevice->start();
-}
-
-// ---- graphs -----------------------------------------------------------------------------------
-
-// Runs at every poll.  A graph whose value, direction and settings are those of the picture it
-// already shows would be composed into the very same pixels, so it is left as it is: a viewed
-// device whose inputs rest costs no drawing at all.
-void MainWindow::DrawGraphs()
+// Runs at every successful poll.  A graph whose value, direction and settings are those of the
+// picture it already shows would be composed into the very same pixels, so it is left as it is:
+// a viewed device whose inputs rest costs no drawing at all.
+void MainWindow::drawGraphs(const LiveSample &sample)
 {
     for (int i = 0; i < kChannelColumns; ++i) {
-        const OverviewInputs inputs = overviewInputs(i);
+        const OverviewInputs inputs = overviewInputs(sample, i);
         if (m_composedGraphs[i] == inputs)
             continue;
         drawOverviewGraph(picGraph[i]->canvas(), inputs.value, inputs.direction, inputs.steps,
@@ -267,39 +236,35 @@ void MainWindow::DrawGraphs()
     }
 }
 
-MainWindow::OverviewInputs MainWindow::overviewInputs(int channel) const
+MainWindow::OverviewInputs MainWindow::overviewInputs(const LiveSample &sample, int channel) const
 {
-    const ChannelSettings &settings = m_model.channels[channel];
-    return {m_polling.liveValue[channel], m_polling.liveDirection[channel], settings.steps,
+    const ChannelSettings &settings = m_channels[channel];
+    return {sample.values[channel], sample.directions[channel], settings.steps,
             settings.hysteresis, picGraph[channel]->drawingAreaSize()};
 }
 
-void MainWindow::ClearGraphs()
+void MainWindow::clearGraphs()
 {
     for (GraphView *graph : picGraph)
         graph->clear();
     m_composedGraphs.fill(std::nullopt);
 }
 
-// ---- polling view -------------------------------------------------------------------------------
-
-void MainWindow::setStatusText(const QString &text)
+void MainWindow::showSample(const LiveSample &sample)
 {
-    lblStatus->setText(text);
+    m_sample = sample;
+    if (sample.read)
+        drawGraphs(sample);
 }
 
-void MainWindow::setWaitTimerEnabled(bool enabled)
+// Searching clears the graphs until the next device answers; viewing shows which one it is.
+void MainWindow::showLinkState(const LinkState &state)
 {
-    m_waitTimerEnabled = enabled;
-    applyWaitTimer();
-}
-
-void MainWindow::applyWaitTimer()
-{
-    if (m_timersRunning && m_waitTimerEnabled)
-        tmrWaitForDevice->start();
+    if (state.viewing)
+        showSelectedDevice(state.deviceNumber);
     else
-        tmrWaitForDevice->stop();
+        clearGraphs();
+    lblStatus->setText(statusText(state));
 }
 
 void MainWindow::showSelectedDevice(int deviceNumber)
@@ -310,16 +275,10 @@ void MainWindow::showSelectedDevice(int deviceNumber)
     lblBoardID->setText(deviceCaption(deviceNumber));
 }
 
-void MainWindow::tmrPollDevice_Timer()
+void MainWindow::showConfiguration(const Configuration &configuration)
 {
-    if (m_simulatedDevices != nullptr)
-        m_simulatedDevices->animate();
-    m_polling.pollDevice();
-}
-
-void MainWindow::tmrWaitForDevice_Timer()
-{
-    m_polling.waitForDeviceTick();
+    m_channels = configuration.channels;
+    setSupressMenu(configuration.powerOnDelay);
 }
 
 // ---- device selection -------------------------------------------------------------------------
@@ -327,17 +286,17 @@ void MainWindow::tmrWaitForDevice_Timer()
 // The two boxes always hold opposite states; the checked one names the selected device.
 // Setting the other box from here runs this handler once more for that box, which changes
 // nothing further: the net effect is one selection.
-void MainWindow::chkID_Click(int index)
+void MainWindow::onDeviceBoxToggled(int index)
 {
     chkID[1 - index]->setChecked(!chkID[index]->isChecked());
     for (int i = 0; i < 2; ++i)
         mnuDevice[i]->setChecked(chkID[i]->isChecked());
     const int deviceNumber = chkID[1]->isChecked() ? 1 : 0;
     lblBoardID->setText(deviceCaption(deviceNumber));
-    m_polling.selectDevice(deviceNumber);
+    m_link.selectDevice(deviceNumber);
 }
 
-void MainWindow::mnuDevice_Click(int index)
+void MainWindow::onDeviceMenuTriggered(int index)
 {
     if (m_transferRunning)
         return;
@@ -349,36 +308,34 @@ void MainWindow::mnuDevice_Click(int index)
 
 // ---- power-on delay ---------------------------------------------------------------------------
 
-void MainWindow::mnuSupressItem_Click(int index)
+void MainWindow::onDelayItemTriggered(int index)
 {
-    if (m_model.powerOnDelay != index) {
-        m_model.powerOnDelay = static_cast<std::uint8_t>(index);
-        m_model.configChanged = true;
-    }
-    setSupressMenu();
+    m_model.setPowerOnDelay(static_cast<std::uint8_t>(index));
+    // The item toggled its own mark; choosing the checked one again must not leave it bare.
+    setSupressMenu(m_model.powerOnDelay());
 }
 
-void MainWindow::setSupressMenu()
+void MainWindow::setSupressMenu(std::uint8_t powerOnDelay)
 {
     for (int i = 0; i < kDelayItems; ++i)
-        mnuSupressItem[i]->setChecked(i == m_model.powerOnDelay);
+        mnuSupressItem[i]->setChecked(i == powerOnDelay);
 }
 
 // ---- file commands ----------------------------------------------------------------------------
 
-void MainWindow::mnuNew_Click()
+void MainWindow::onNewTriggered()
 {
     if (!m_transferRunning)
         m_files.newConfiguration();
 }
 
-void MainWindow::mnuOpen_Click()
+void MainWindow::onOpenTriggered()
 {
     if (!m_transferRunning)
         m_files.openConfiguration();
 }
 
-void MainWindow::mnuSave_Click()
+void MainWindow::onSaveTriggered()
 {
     if (!m_transferRunning)
         m_files.saveConfiguration();
@@ -386,12 +343,12 @@ void MainWindow::mnuSave_Click()
 
 // ---- transfers --------------------------------------------------------------------------------
 
-void MainWindow::mnuRead_Click()
+void MainWindow::onReadTriggered()
 {
     runTransfer([this] { return m_transfer.readFromDevice(&m_files); });
 }
 
-void MainWindow::mnuWrite_Click()
+void MainWindow::onWriteTriggered()
 {
     runTransfer([this] { return m_transfer.writeToDevice(); });
 }
@@ -432,7 +389,7 @@ void MainWindow::showTransferStatus()
 
 void MainWindow::setTransferStatus(const QString &text)
 {
-    m_statusWindow->SetStatus(text);
+    m_statusWindow->setStatus(text);
 }
 
 void MainWindow::hideTransferStatus()
@@ -452,7 +409,7 @@ void MainWindow::showMessage(const UserMessage &message)
 
 // ---- other windows ----------------------------------------------------------------------------
 
-void MainWindow::mnuAbout_Click()
+void MainWindow::onAboutTriggered()
 {
     if (m_transferRunning)
         return;
@@ -461,19 +418,22 @@ void MainWindow::mnuAbout_Click()
     m_aboutWindow->exec();
 }
 
-void MainWindow::cmdSettings_Click(int index)
+void MainWindow::onSettingsClicked(int index)
 {
     if (m_transferRunning)
         return;
-    if (m_settingsDialog == nullptr)
-        m_settingsDialog = new SettingsDialog(m_model, m_polling, this);
-    m_settingsDialog->LoadForm(index);
+    if (m_settingsDialog == nullptr) {
+        m_settingsDialog = new SettingsDialog(m_model, this);
+        m_settingsDialog->showSample(m_sample);
+        connect(&m_link, &DeviceLink::sampled, m_settingsDialog, &SettingsDialog::showSample);
+    }
+    m_settingsDialog->loadForm(index);
     m_settingsDialog->exec();
 }
 
 // ---- exit -------------------------------------------------------------------------------------
 
-void MainWindow::mnuExit_Click()
+void MainWindow::onExitTriggered()
 {
     if (!m_transferRunning)
         runExitProcedure();
@@ -493,10 +453,7 @@ bool MainWindow::runExitProcedure()
     if (m_files.askSaveChanges())
         return false;
     hide();
-    tmrPollDevice->stop();
-    tmrWaitForDevice->stop();
-    m_polling.closePollingHandle();
-    m_polling.releaseDevices();
+    m_link.releaseDevices();
     Q_EMIT programEnded();
     return true;
 }

@@ -2,7 +2,8 @@
 
 #include "core/startup/Startup.h"
 #include "core/link/ConfigTransfer.h"
-#include "core/link/DevicePolling.h"
+#include "core/config/ConfigModel.h"
+#include "core/link/DeviceLink.h"
 
 #include <QMainWindow>
 #include <QSize>
@@ -16,7 +17,6 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTimer;
 
 namespace orvex {
 
@@ -27,14 +27,14 @@ class FilePrompts;
 class GraphView;
 class SettingsDialog;
 class StatusWindow;
-class VirtualDeviceAccess;
 
 // frmmain: six channel columns with live graphs and "Settings" buttons, the status bar with the
-// device selection, the menus, and the two timers that keep the device attached and polled.
+// device selection, and the menus.
 //
-// It is the view of the polling, of the transfers and of start-up.  Messages and questions go
-// through the FilePrompts it is given, so that tests can answer them.
-class MainWindow : public QMainWindow, public PollingView, public TransferView, public StartupView
+// It shows what the device link and the configuration model announce, runs the transfers and
+// is the view of start-up.  Messages and questions go through the FilePrompts it is given, so
+// that tests can answer them.
+class MainWindow : public QMainWindow, public TransferView, public StartupView
 {
     Q_OBJECT
 
@@ -42,30 +42,15 @@ public:
     static constexpr int kChannelColumns = 6;
     static constexpr int kDelayItems = 31; // "Disabled", "1 sec" .. "30 sec"
 
-    // Tests drive the ticks themselves; the program lets the timers run.
-    enum class Timers { Running, DrivenByCaller };
-
-    MainWindow(ConfigModel &model, DevicePolling &polling, FileCommands &files,
-               FilePrompts &prompts, Timers timers = Timers::Running, QWidget *parent = nullptr);
+    MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files, FilePrompts &prompts,
+               QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // With the in-process virtual devices, every poll tick also moves their demo inputs.
-    void setSimulatedDevices(VirtualDeviceAccess *devices) { m_simulatedDevices = devices; }
+    void drawGraphs(const LiveSample &sample);
+    void clearGraphs();
+    void setSupressMenu(std::uint8_t powerOnDelay);
 
-    void DrawGraphs();
-    void ClearGraphs();
-    void setSupressMenu();
-
-    bool isWaitTimerEnabled() const { return m_waitTimerEnabled; }
-    bool isTransferRunning() const { return m_transferRunning; }
     StatusWindow *statusWindow() const { return m_statusWindow; }
-
-    // PollingView
-    void clearGraphs() override { ClearGraphs(); }
-    void drawGraphs() override { DrawGraphs(); }
-    void setStatusText(const QString &text) override;
-    void setWaitTimerEnabled(bool enabled) override;
-    void showSelectedDevice(int deviceNumber) override;
 
     // TransferView
     void showTransferStatus() override;
@@ -75,19 +60,16 @@ public:
     void showMessage(const UserMessage &message) override;
 
 public Q_SLOTS:
-    void tmrPollDevice_Timer();
-    void tmrWaitForDevice_Timer();
-
-    void mnuNew_Click();
-    void mnuOpen_Click();
-    void mnuSave_Click();
-    void mnuRead_Click();
-    void mnuWrite_Click();
-    void mnuExit_Click();
-    void mnuDevice_Click(int index);
-    void mnuSupressItem_Click(int index);
-    void mnuAbout_Click();
-    void cmdSettings_Click(int index);
+    void onNewTriggered();
+    void onOpenTriggered();
+    void onSaveTriggered();
+    void onReadTriggered();
+    void onWriteTriggered();
+    void onExitTriggered();
+    void onDeviceMenuTriggered(int index);
+    void onDelayItemTriggered(int index);
+    void onAboutTriggered();
+    void onSettingsClicked(int index);
 
 Q_SIGNALS:
     // The exit procedure has run: devices are released and the program must end now.
@@ -102,7 +84,11 @@ private:
     void createMenus();
     QMenu *createFileMenu();
     QMenu *createOptionsMenu();
-    void createTimers(Timers timers);
+
+    void showLinkState(const LinkState &state);
+    void showSample(const LiveSample &sample);
+    void showConfiguration(const Configuration &configuration);
+    void showSelectedDevice(int deviceNumber);
 
     // Everything an overview graph's picture is composed from.
     struct OverviewInputs
@@ -114,16 +100,15 @@ private:
         QSize size;
         bool operator==(const OverviewInputs &) const = default;
     };
-    OverviewInputs overviewInputs(int channel) const;
+    OverviewInputs overviewInputs(const LiveSample &sample, int channel) const;
 
-    void chkID_Click(int index);
+    void onDeviceBoxToggled(int index);
     void runTransfer(const std::function<TransferResult()> &transfer);
     void setUserCommandsEnabled(bool enabled);
     bool runExitProcedure();
-    void applyWaitTimer();
 
     ConfigModel &m_model;
-    DevicePolling &m_polling;
+    DeviceLink &m_link;
     FileCommands &m_files;
     FilePrompts &m_prompts;
     ConfigTransfer m_transfer;
@@ -151,17 +136,14 @@ private:
     std::array<QAction *, kDelayItems> mnuSupressItem{};
     QAction *mnuAbout = nullptr;
 
-    QTimer *tmrWaitForDevice = nullptr;
-    QTimer *tmrPollDevice = nullptr;
-    bool m_timersRunning = true;
-    bool m_waitTimerEnabled = false;
-
     StatusWindow *m_statusWindow = nullptr;
     AboutWindow *m_aboutWindow = nullptr;
     SettingsDialog *m_settingsDialog = nullptr;
-    VirtualDeviceAccess *m_simulatedDevices = nullptr;
     bool m_transferRunning = false;
 
+    // The channels' settings and the live sample the graphs are drawn from, as announced.
+    std::array<ChannelSettings, kChannelColumns> m_channels{};
+    LiveSample m_sample;
     // What each graph's picture was last composed from; empty after a clear.
     std::array<std::optional<OverviewInputs>, kChannelColumns> m_composedGraphs;
 };

@@ -31,7 +31,7 @@ void StatusWindow::showInitial()
     show();
 }
 
-void StatusWindow::SetStatus(const QString &text)
+void StatusWindow::setStatus(const QString &text)
 {
     lblStatus->setText(displayText(text));
     Q_EMIT statusChanged(text);

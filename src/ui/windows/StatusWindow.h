@@ -22,12 +22,12 @@ public:
 
     // Shows the text (CR LF becomes a line break), then lets pending events run so that it is
     // painted while the caller's loop continues.
-    void SetStatus(const QString &text);
+    void setStatus(const QString &text);
 
     QString statusText() const;
 
 Q_SIGNALS:
-    // Every text given to SetStatus, as the core wrote it.
+    // Every text given to setStatus, as the core wrote it.
     void statusChanged(const QString &text);
 
 protected:

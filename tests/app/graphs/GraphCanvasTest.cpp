@@ -38,7 +38,7 @@ class GraphCanvasTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void linesDrawTheStartAndLeaveOutTheEnd_data();
     void linesDrawTheStartAndLeaveOutTheEnd();
     void fractionalPointsMapToTheCellContainingThem();

@@ -17,13 +17,12 @@ class GraphViewTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void drawingAreaIsTheSizeLessTheBorder();
     void refreshShowsTheCanvasAsItWasThen();
     void unchangedPicturesRequestNoRepaint();
     void paintsThePictureInsideASunkenFrame();
     void clearShowsTheBackgroundColour();
-    void setImageFillsTheDrawingArea();
     void pressesInsideTheDrawingAreaAreReported();
 };
 
@@ -104,18 +103,6 @@ void GraphViewTest::clearShowsTheBackgroundColour()
     QVERIFY(background != qRgb(0, 0, 0));
     QCOMPARE(view.shownImage().pixel(0, 0), background);
     QCOMPARE(view.shownImage().pixel(76, 260), background);
-}
-
-void GraphViewTest::setImageFillsTheDrawingArea()
-{
-    GraphView view;
-    view.setDesignSize(kDesignSize);
-    QImage small(7, 3, QImage::Format_ARGB32);
-    small.fill(QColor(0, 0, 255));
-    view.setImage(small);
-    QCOMPARE(view.shownImage().size(), kDrawingArea);
-    QCOMPARE(view.shownImage().pixel(0, 0), qRgb(0, 0, 255));
-    QCOMPARE(view.shownImage().pixel(76, 260), qRgb(0, 0, 255));
 }
 
 void GraphViewTest::pressesInsideTheDrawingAreaAreReported()

@@ -77,7 +77,7 @@ class OverviewGraphTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void upperArrowIsExactOutlineAndInterior();
     void lowerArrowIsTheMirrorImage();
     void directionLightsOneArrow_data();

@@ -163,7 +163,7 @@ class StepGraphTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void boundaryThicknessFollowsHysteresis_data();
     void boundaryThicknessFollowsHysteresis();
     void keyLabelsAreCentredInTheirBands();

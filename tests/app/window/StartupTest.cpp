@@ -1,7 +1,6 @@
 #include "core/startup/Startup.h"
 
 #include "WindowFixture.h"
-#include "core/platform/PlatformServices.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,37 +13,10 @@ using namespace orvex::test;
 
 namespace {
 
-class FakePlatform : public PlatformServices
-{
-public:
-    QString line;
-    bool wantsElevation = false;
-    bool elevationCarriesOn = false;
-    QString volumeLabel;
-    int elevateCalls = 0;
-
-    QString commandLine() const override { return line; }
-    bool callsForElevation() override { return wantsElevation; }
-    bool elevate() override
-    {
-        ++elevateCalls;
-        return elevationCarriesOn;
-    }
-    QString currentVolumeLabel() override { return volumeLabel; }
-};
-
+// Start-up as main() runs it: the window is shown only when start-up says so.
 struct StartupFixture : WindowFixture
 {
-    StartupOutcome runStartup()
-    {
-        Startup startup(platform, polling, files, *window, *window);
-        const StartupOutcome outcome = startup.run();
-        if (outcome == StartupOutcome::ShowWindow)
-            window->show();
-        return outcome;
-    }
-
-    FakePlatform platform;
+    StartupOutcome runStartup() { return program.start(); }
 };
 
 } // namespace
@@ -106,7 +78,7 @@ void StartupTest::noDeviceEndsWithMessageAndNoWindow()
     StartupFixture f;
     f.devices.setPresent(0, false);
     f.devices.setPresent(1, false);
-    QSignalSpy defaults(&f.model, &ConfigModel::powerOnDelayRefreshed);
+    QSignalSpy defaults(&f.model, &ConfigModel::configurationChanged);
 
     QCOMPARE(f.runStartup(), StartupOutcome::NoDevice);
 
@@ -146,25 +118,25 @@ void StartupTest::onlyDevice2IsViewedAfterOneWaitTick()
     QCOMPARE(f.runStartup(), StartupOutcome::ShowWindow);
     QVERIFY(f.window->isVisible());
     QVERIFY(f.prompts.messages.empty());
-    QCOMPARE(f.polling.deviceNumber, 0); // the presence test leaves the selection alone
+    QCOMPARE(f.link.deviceNumber(), 0); // the presence test leaves the selection alone
     QCOMPARE(f.devices.openHandleCount(), 0);
     QCOMPARE(f.devices.device(1).attached, std::optional<bool>(true)); // prepareDevices
-    QCOMPARE(f.model.channels[0].steps, std::uint8_t{3});              // New loaded the defaults
+    QCOMPARE(f.model.channel(0).steps, std::uint8_t{3});               // New loaded the defaults
     auto *status = f.child<QLabel>(QStringLiteral("lblStatus"));
     QCOMPARE(status->text(), QStringLiteral("Searching for device..."));
-    QVERIFY(f.window->isWaitTimerEnabled());
+    QVERIFY(f.link.isSearching());
 
-    f.window->tmrWaitForDevice_Timer();
+    f.link.waitForDeviceTick();
 
-    QVERIFY(f.polling.deviceAttached);
-    QCOMPARE(f.polling.deviceNumber, 1);
+    QVERIFY(f.link.isViewing());
+    QCOMPARE(f.link.deviceNumber(), 1);
     QVERIFY(f.child<QCheckBox>(QStringLiteral("chkID1"))->isChecked());
     QVERIFY(!f.child<QCheckBox>(QStringLiteral("chkID0"))->isChecked());
     QVERIFY(f.child<QAction>(QStringLiteral("mnuDevice1"))->isChecked());
     QVERIFY(!f.child<QAction>(QStringLiteral("mnuDevice0"))->isChecked());
     QCOMPARE(status->text(), QStringLiteral("Viewing device 2"));
     QCOMPARE(f.child<QLabel>(QStringLiteral("lblBoardID"))->text(), QStringLiteral("Device 2"));
-    QVERIFY(!f.window->isWaitTimerEnabled());
+    QVERIFY(!f.link.isSearching());
     QCOMPARE(f.devices.openHandleCount(), 1); // only the polling handle
 }
 

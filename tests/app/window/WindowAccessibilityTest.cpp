@@ -43,9 +43,9 @@ private Q_SLOTS:
         WindowFixture f;
         f.startViewing();
         f.devices.device(0).liveValues = {100, 100, 100};
-        f.window->tmrPollDevice_Timer();
+        f.link.pollDevice();
         f.devices.device(0).liveValues = {200, 50, 100};
-        f.window->tmrPollDevice_Timer();
+        f.link.pollDevice();
 
         const struct
         {
@@ -64,7 +64,7 @@ private Q_SLOTS:
         }
 
         f.devices.setPresent(0, false);
-        f.window->tmrPollDevice_Timer();
+        f.link.pollDevice();
         QAccessibleInterface *graph = accessible(f, "picGraph0");
         QCOMPARE(graph->valueInterface()->currentValue().toInt(), 0);
         QCOMPARE(graph->text(QAccessible::Description), QString());

@@ -1,7 +1,8 @@
+#include "ModelEditing.h"
 #include "WindowFixture.h"
-#include "ui/windows/StatusWindow.h"
-#include "ui/graphs/GraphView.h"
 #include "ui/dialogs/SettingsDialog.h"
+#include "ui/graphs/GraphView.h"
+#include "ui/windows/StatusWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,16 +53,16 @@ void WindowDeviceTest::unplugWhileViewingClearsGraphsAndSearches()
     WindowFixture f;
     f.startViewing();
     f.devices.device(0).liveValues = {200, 200, 200, 200, 200, 200};
-    f.window->tmrPollDevice_Timer();
+    f.link.pollDevice();
     auto *status = f.child<QLabel>(QStringLiteral("lblStatus"));
     QCOMPARE(status->text(), QStringLiteral("Viewing device 1"));
 
     f.devices.setPresent(0, false);
-    f.window->tmrPollDevice_Timer();
+    f.link.pollDevice();
 
-    QVERIFY(!f.polling.deviceAttached);
+    QVERIFY(!f.link.isViewing());
     QCOMPARE(status->text(), QStringLiteral("Searching for device..."));
-    QVERIFY(f.window->isWaitTimerEnabled());
+    QVERIFY(f.link.isSearching());
     for (int i = 0; i < 6; ++i) {
         auto *graph = f.child<GraphView>(QStringLiteral("picGraph%1").arg(i));
         const QColor background = graph->palette().color(graph->backgroundRole());
@@ -69,7 +70,7 @@ void WindowDeviceTest::unplugWhileViewingClearsGraphsAndSearches()
     }
 
     f.devices.setPresent(0, true);
-    f.window->tmrWaitForDevice_Timer();
+    f.link.waitForDeviceTick();
     QCOMPARE(status->text(), QStringLiteral("Viewing device 1"));
 }
 
@@ -91,21 +92,21 @@ void WindowDeviceTest::selectingAbsentDevice2FallsBackToDevice1()
     QVERIFY(f.child<QAction>(QStringLiteral("mnuDevice1"))->isChecked());
     QVERIFY(!f.child<QAction>(QStringLiteral("mnuDevice0"))->isChecked());
     QCOMPARE(board->text(), QStringLiteral("Device 2"));
-    QCOMPARE(f.polling.deviceNumber, 1);
-    QVERIFY(!f.polling.deviceAttached);
+    QCOMPARE(f.link.deviceNumber(), 1);
+    QVERIFY(!f.link.isViewing());
     QCOMPARE(status->text(), QStringLiteral("Searching for device..."));
-    QVERIFY(f.window->isWaitTimerEnabled());
+    QVERIFY(f.link.isSearching());
     QCOMPARE(countKind(f.devices, VirtualExchange::Kind::Close), 1); // one detach, not two
 
-    f.window->tmrWaitForDevice_Timer();
+    f.link.waitForDeviceTick();
 
     QVERIFY(box0->isChecked());
     QVERIFY(!box1->isChecked());
     QVERIFY(f.child<QAction>(QStringLiteral("mnuDevice0"))->isChecked());
-    QCOMPARE(f.polling.deviceNumber, 0);
+    QCOMPARE(f.link.deviceNumber(), 0);
     QCOMPARE(board->text(), QStringLiteral("Device 1"));
     QCOMPARE(status->text(), QStringLiteral("Viewing device 1"));
-    QVERIFY(!f.window->isWaitTimerEnabled());
+    QVERIFY(!f.link.isSearching());
 }
 
 void WindowDeviceTest::clickingEitherBoxSwitchesDevice()
@@ -118,12 +119,12 @@ void WindowDeviceTest::clickingEitherBoxSwitchesDevice()
     QTest::mouseClick(box0, Qt::LeftButton); // unchecking the checked box selects the other
     QVERIFY(!box0->isChecked());
     QVERIFY(box1->isChecked());
-    QCOMPARE(f.polling.deviceNumber, 1);
+    QCOMPARE(f.link.deviceNumber(), 1);
 
     QTest::mouseClick(box0, Qt::LeftButton);
     QVERIFY(box0->isChecked());
     QVERIFY(!box1->isChecked());
-    QCOMPARE(f.polling.deviceNumber, 0);
+    QCOMPARE(f.link.deviceNumber(), 0);
     QVERIFY(f.devices.log().empty()); // nothing was viewed, so nothing was detached
 }
 
@@ -137,15 +138,15 @@ void WindowDeviceTest::optionsMenuSelectsOnlyOnChange()
 
     device0->trigger(); // already selected: nothing happens, the mark stays
     QVERIFY(device0->isChecked());
-    QVERIFY(f.polling.deviceAttached);
+    QVERIFY(f.link.isViewing());
     QVERIFY(f.devices.log().empty());
 
     device1->trigger();
     QVERIFY(device1->isChecked());
     QVERIFY(!device0->isChecked());
     QVERIFY(f.child<QCheckBox>(QStringLiteral("chkID1"))->isChecked());
-    QVERIFY(!f.polling.deviceAttached);
-    f.window->tmrWaitForDevice_Timer();
+    QVERIFY(!f.link.isViewing());
+    f.link.waitForDeviceTick();
     QCOMPARE(f.child<QLabel>(QStringLiteral("lblStatus"))->text(),
              QStringLiteral("Viewing device 2"));
 }
@@ -159,19 +160,19 @@ void WindowDeviceTest::delayMenuSetsDelayAndChangedFlag()
     };
 
     item(5)->trigger();
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{5});
-    QVERIFY(f.model.configChanged);
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{5});
+    QVERIFY(f.model.configChanged());
     for (int i = 0; i <= 30; ++i)
         QCOMPARE(item(i)->isChecked(), i == 5);
 
-    f.model.configChanged = false;
+    f.model.markUnchanged();
     item(5)->trigger(); // the item already checked: no change, and it stays checked
-    QVERIFY(!f.model.configChanged);
+    QVERIFY(!f.model.configChanged());
     QVERIFY(item(5)->isChecked());
 
     item(0)->trigger();
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{0});
-    QVERIFY(f.model.configChanged);
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{0});
+    QVERIFY(f.model.configChanged());
     QVERIFY(item(0)->isChecked());
     QVERIFY(!item(5)->isChecked());
 }
@@ -179,12 +180,11 @@ void WindowDeviceTest::delayMenuSetsDelayAndChangedFlag()
 void WindowDeviceTest::delayMenuFollowsModel()
 {
     WindowFixture f;
-    f.model.powerOnDelay = 30;
-    f.model.notifyPowerOnDelay();
+    testing::editConfiguration(f.model, [](Configuration &c) { c.powerOnDelay = 30; });
     QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem30"))->isChecked());
     QVERIFY(!f.child<QAction>(QStringLiteral("mnuSupressItem0"))->isChecked());
 
-    f.window->mnuNew_Click(); // the defaults disable the delay again
+    f.window->onNewTriggered(); // the defaults disable the delay again
     QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem0"))->isChecked());
     QVERIFY(!f.child<QAction>(QStringLiteral("mnuSupressItem30"))->isChecked());
 }
@@ -193,16 +193,16 @@ void WindowDeviceTest::exitCancelledAtPromptKeepsRunning()
 {
     WindowFixture f;
     f.startViewing();
-    f.model.configChanged = true;
+    testing::makeUnsavedChange(f.model);
     f.prompts.saveChangesAnswers = {SaveChangesAnswer::Cancel};
-    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+    QSignalSpy ended(f.window, &MainWindow::programEnded);
 
     f.child<QAction>(QStringLiteral("mnuExit"))->trigger();
 
     QCOMPARE(f.prompts.questions.size(), std::size_t{1});
     QCOMPARE(ended.count(), 0);
     QVERIFY(f.window->isVisible());
-    QVERIFY(f.polling.deviceAttached);
+    QVERIFY(f.link.isViewing());
     QCOMPARE(f.devices.openHandleCount(), 1);
 }
 
@@ -210,8 +210,8 @@ void WindowDeviceTest::exitReleasesDevicesAndEnds()
 {
     WindowFixture f;
     f.startViewing();
-    f.polling.deviceWritten[1] = true;
-    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+    f.link.markWritten(1);
+    QSignalSpy ended(f.window, &MainWindow::programEnded);
 
     f.child<QAction>(QStringLiteral("mnuExit"))->trigger();
 
@@ -227,8 +227,8 @@ void WindowDeviceTest::closeBoxRunsExitProcedure()
 {
     WindowFixture f;
     f.startViewing();
-    f.model.configChanged = true;
-    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+    testing::makeUnsavedChange(f.model);
+    QSignalSpy ended(f.window, &MainWindow::programEnded);
 
     f.prompts.saveChangesAnswers = {SaveChangesAnswer::Cancel};
     QVERIFY(!f.window->close());
@@ -248,13 +248,13 @@ void WindowDeviceTest::closeBoxAboutAndEscapeRefusedDuringTransfer()
 {
     WindowFixture f;
     f.startViewing();
-    QSignalSpy ended(f.window.get(), &MainWindow::programEnded);
+    QSignalSpy ended(f.window, &MainWindow::programEnded);
     StatusWindow *status = f.window->statusWindow();
     bool closedDuringTransfer = true;
     bool commandsOffDuringTransfer = false;
     bool progressShownAfterEscape = false;
     bool first = true;
-    connect(status, &StatusWindow::statusChanged, f.window.get(), [&] {
+    connect(status, &StatusWindow::statusChanged, f.window, [&] {
         if (!first)
             return;
         first = false;
@@ -265,11 +265,11 @@ void WindowDeviceTest::closeBoxAboutAndEscapeRefusedDuringTransfer()
                                     !f.child<QWidget>(QStringLiteral("cmdSettings0"))->isEnabled();
         QTest::keyClick(status, Qt::Key_Escape);
         progressShownAfterEscape = status->isVisible();
-        f.window->mnuExit_Click();
-        f.window->mnuDevice_Click(1);
+        f.window->onExitTriggered();
+        f.window->onDeviceMenuTriggered(1);
     });
 
-    f.window->mnuWrite_Click();
+    f.window->onWriteTriggered();
 
     QVERIFY(!closedDuringTransfer);
     QVERIFY(commandsOffDuringTransfer);
@@ -277,7 +277,7 @@ void WindowDeviceTest::closeBoxAboutAndEscapeRefusedDuringTransfer()
     QVERIFY(!status->isVisible());
     QCOMPARE(ended.count(), 0);
     QVERIFY(f.prompts.questions.empty());
-    QCOMPARE(f.polling.deviceNumber, 0);
+    QCOMPARE(f.link.deviceNumber(), 0);
     QCOMPARE(f.prompts.messages.back().text,
              QStringLiteral("The configuration was successfully saved to the device"));
 
@@ -292,14 +292,17 @@ void WindowDeviceTest::closeBoxAboutAndEscapeRefusedDuringTransfer()
 void WindowDeviceTest::simulatedDevicesMoveWithEveryPoll()
 {
     WindowFixture f;
+    std::int64_t clockMs = 0;
+    f.devices.setClock([&clockMs] { return clockMs; });
     f.devices.device(0).animated = true;
-    f.window->setSimulatedDevices(&f.devices);
     f.startViewing();
-    f.window->tmrPollDevice_Timer();
-    const LiveValues first = f.polling.liveValue;
-    for (int i = 0; i < 50; ++i)
-        f.window->tmrPollDevice_Timer();
-    QVERIFY(f.polling.liveValue != first);
+    f.link.pollDevice();
+    const LiveValues first = f.link.sample().values;
+    for (int i = 0; i < 50; ++i) {
+        clockMs += DeviceLink::kPollIntervalMs;
+        f.link.pollDevice();
+    }
+    QVERIFY(f.link.sample().values != first);
 }
 
 void WindowDeviceTest::settingsButtonsShareOneModalDialog()
@@ -310,7 +313,7 @@ void WindowDeviceTest::settingsButtonsShareOneModalDialog()
     QList<int> channels;
     auto closeWhenShown = [&] {
         // Runs inside the dialog's exec(): note what is open, then leave it as Cancel does.
-        QTimer::singleShot(0, f.window.get(), [&] {
+        QTimer::singleShot(0, f.window, [&] {
             auto *dialog = qobject_cast<SettingsDialog *>(QApplication::activeModalWidget());
             opened << dialog;
             if (dialog) {
@@ -328,7 +331,7 @@ void WindowDeviceTest::settingsButtonsShareOneModalDialog()
     QCOMPARE(opened.size(), 2);
     QVERIFY(opened.at(0));
     QCOMPARE(opened.at(0), opened.at(1)); // built once, kept for the run
-    QCOMPARE(opened.at(0)->parentWidget(), f.window.get());
+    QCOMPARE(opened.at(0)->parentWidget(), f.window);
     QCOMPARE(channels, (QList<int>{2, 5}));
     QVERIFY(!opened.at(0)->isVisible());
 }

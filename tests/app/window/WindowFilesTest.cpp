@@ -1,6 +1,7 @@
+#include "ModelEditing.h"
 #include "WindowFixture.h"
-#include "ui/windows/StatusWindow.h"
 #include "core/config/ConfigImage.h"
+#include "ui/windows/StatusWindow.h"
 
 #include <QAction>
 #include <QDir>
@@ -76,16 +77,15 @@ void WindowFilesTest::openCancelledChangesNothing()
 {
     WindowFixture f;
     f.startSearching();
-    f.model.powerOnDelay = 7;
-    f.model.configChanged = true;
+    f.model.setPowerOnDelay(7); // a user change, not saved yet
     f.prompts.saveChangesAnswers = {SaveChangesAnswer::No};
     f.prompts.openFileAnswers = {QString()};
 
     f.child<QAction>(QStringLiteral("mnuOpen"))->trigger();
 
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{7});
-    QVERIFY(f.model.configChanged); // so the next New asks again
-    QVERIFY(f.model.configFileName.isEmpty());
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{7});
+    QVERIFY(f.model.configChanged()); // so the next New asks again
+    QVERIFY(f.model.configFileName().isEmpty());
     QVERIFY(f.prompts.messages.empty());
     QCOMPARE(f.prompts.unexpectedQuestions, 0);
 }
@@ -94,8 +94,7 @@ void WindowFilesTest::yesThenCancelledSaveStopsNew()
 {
     WindowFixture f;
     f.startSearching();
-    f.model.powerOnDelay = 7;
-    f.model.configChanged = true;
+    f.model.setPowerOnDelay(7); // a user change, not saved yet
     f.prompts.saveChangesAnswers = {SaveChangesAnswer::Yes};
     f.prompts.saveFileAnswers = {QString()};
 
@@ -107,17 +106,16 @@ void WindowFilesTest::yesThenCancelledSaveStopsNew()
     QCOMPARE(question.icon, MessageIcon::None);
     QCOMPARE(f.prompts.saveDialogInitialPaths,
              QStringList{QDir::current().filePath(QStringLiteral("Config.ORV"))});
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{7});
-    QVERIFY(f.model.configChanged);
-    QVERIFY(f.model.configFileName.isEmpty());
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{7});
+    QVERIFY(f.model.configChanged());
+    QVERIFY(f.model.configFileName().isEmpty());
 }
 
 void WindowFilesTest::failedSaveStopsCommandThatAsked()
 {
     WindowFixture f;
     f.startViewing();
-    f.model.powerOnDelay = 7;
-    f.model.configChanged = true;
+    f.model.setPowerOnDelay(7); // a user change, not saved yet
     const QString unwritable = m_dir->filePath(QStringLiteral("missing/folder/x.ORV"));
     f.prompts.saveChangesAnswers = {SaveChangesAnswer::Yes};
     f.prompts.saveFileAnswers = {unwritable};
@@ -130,10 +128,10 @@ void WindowFilesTest::failedSaveStopsCommandThatAsked()
     QCOMPARE(f.prompts.messages.front().icon, MessageIcon::Critical);
     QCOMPARE(f.prompts.messages.front().title, QStringLiteral("ORVEX Configuration Utility"));
     QVERIFY(f.devices.transfers().empty()); // the read never started
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{7});
-    QVERIFY(f.model.configChanged);
-    QCOMPARE(f.model.configFileName, unwritable);
-    QVERIFY(f.polling.deviceAttached);
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{7});
+    QVERIFY(f.model.configChanged());
+    QCOMPARE(f.model.configFileName(), unwritable);
+    QVERIFY(f.link.isViewing());
 }
 
 void WindowFilesTest::wrongFileLengthIsRejected_data()
@@ -149,7 +147,7 @@ void WindowFilesTest::wrongFileLengthIsRejected()
     QFETCH(int, length);
     WindowFixture f;
     f.startSearching();
-    f.model.powerOnDelay = 9;
+    testing::editConfiguration(f.model, [](Configuration &c) { c.powerOnDelay = 9; });
     const QString path = m_dir->filePath(QStringLiteral("short.ORV"));
     writeFile(path, QByteArray(length, '\0'));
     f.prompts.openFileAnswers = {path};
@@ -160,8 +158,8 @@ void WindowFilesTest::wrongFileLengthIsRejected()
     QCOMPARE(f.prompts.messages.front(),
              (UserMessage{QStringLiteral("Invalid configuration file"),
                           QStringLiteral("ORVEX Configuration Utility"), MessageIcon::Critical}));
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{9});
-    QCOMPARE(f.model.configFileName, path);
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{9});
+    QCOMPARE(f.model.configFileName(), path);
 
     f.prompts.saveFileAnswers = {QString()};
     f.child<QAction>(QStringLiteral("mnuSave"))->trigger();
@@ -178,13 +176,13 @@ void WindowFilesTest::saveThenOpenRoundTrip()
 
     f.child<QAction>(QStringLiteral("mnuSave"))->trigger();
     QCOMPARE(QFileInfo(path).size(), 512);
-    QVERIFY(!f.model.configChanged);
+    QVERIFY(!f.model.configChanged());
 
     f.child<QAction>(QStringLiteral("mnuNew"))->trigger();
     QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem0"))->isChecked());
     f.prompts.openFileAnswers = {path};
     f.child<QAction>(QStringLiteral("mnuOpen"))->trigger();
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{12});
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{12});
     QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem12"))->isChecked());
     QVERIFY(f.prompts.messages.empty());
     QCOMPARE(f.prompts.unexpectedQuestions, 0);
@@ -200,7 +198,7 @@ void WindowFilesTest::readLoadsDeviceConfiguration()
 
     f.child<QAction>(QStringLiteral("mnuRead"))->trigger();
 
-    QCOMPARE(f.model.powerOnDelay, std::uint8_t{20});
+    QCOMPARE(f.model.powerOnDelay(), std::uint8_t{20});
     QVERIFY(f.child<QAction>(QStringLiteral("mnuSupressItem20"))->isChecked());
     QVERIFY(!recorder.texts.isEmpty());
     QCOMPARE(recorder.texts.first(),
@@ -214,9 +212,9 @@ void WindowFilesTest::readLoadsDeviceConfiguration()
              (UserMessage{QStringLiteral("The configuration was successfully read from the device"),
                           QStringLiteral("ORVEX"), MessageIcon::None}));
     // Polling carries on with a fresh handle.
-    QVERIFY(f.polling.deviceAttached);
+    QVERIFY(f.link.isViewing());
     QCOMPARE(f.devices.openHandleCount(), 1);
-    QVERIFY(!f.polling.transferBusy);
+    QVERIFY(!f.link.isTransferRunning());
     QVERIFY(f.child<QAction>(QStringLiteral("mnuRead"))->isEnabled());
 }
 
@@ -224,14 +222,14 @@ void WindowFilesTest::readCancelledAtPromptTouchesNothing()
 {
     WindowFixture f;
     f.startViewing();
-    f.model.configChanged = true;
+    testing::makeUnsavedChange(f.model);
     f.prompts.saveChangesAnswers = {SaveChangesAnswer::Cancel};
     f.devices.clearLog();
 
-    f.window->mnuRead_Click();
+    f.window->onReadTriggered();
 
     QVERIFY(f.devices.log().empty());
-    QVERIFY(f.model.configChanged);
+    QVERIFY(f.model.configChanged());
     QVERIFY(f.prompts.messages.empty());
     QVERIFY(!f.window->statusWindow()->isVisible());
 }
@@ -250,8 +248,8 @@ void WindowFilesTest::writeStoresModelAndSignature()
     QCOMPARE(memory[508], std::uint8_t{3});
     QCOMPARE(memory[510], std::uint8_t{'R'});
     QCOMPARE(memory[511], std::uint8_t{'4'});
-    QVERIFY(f.polling.deviceWritten[0]);
-    QVERIFY(f.model.configChanged); // a write is no save to a file
+    QVERIFY(f.link.wasWritten(0));
+    QVERIFY(f.model.configChanged()); // a write is no save to a file
     QCOMPARE(recorder.texts.first(),
              QStringLiteral("Writing configuration - 0%\r\nWriting data - 0%"));
     QCOMPARE(recorder.texts.last(),
@@ -270,12 +268,12 @@ void WindowFilesTest::writeFailureIsReportedWithWindowTitle()
     // Exchange 0 and 1 clear the signature, 2..7 are channel 1's header; fail the sixth.
     f.devices.failExchange(f.devices.exchangeCount() + 7);
 
-    f.window->mnuWrite_Click();
+    f.window->onWriteTriggered();
 
     QCOMPARE(f.prompts.messages.back(),
              (UserMessage{QStringLiteral("Error while writing to the ORVEX (1)"),
                           QStringLiteral("ORVEX Configuration Utility"), MessageIcon::Critical}));
-    QVERIFY(!f.polling.deviceWritten[0]);
+    QVERIFY(!f.link.wasWritten(0));
     QVERIFY(!f.window->statusWindow()->isVisible());
     QVERIFY(f.child<QAction>(QStringLiteral("mnuWrite"))->isEnabled());
 }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ui/windows/MainWindow.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
-#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/link/DeviceLink.h"
+#include "core/platform/PlatformServices.h"
+#include "ui/program/Program.h"
+#include "ui/windows/MainWindow.h"
 
 #include <QStringList>
 #include <deque>
@@ -62,23 +63,36 @@ private:
     }
 };
 
-// The whole program minus main(): two virtual devices, the model, polling, file commands and a
-// main window whose timers only tick when the test calls the tick slots.
+// The platform of a test: its command line, elevation and volume label are whatever the test
+// says.
+class FakePlatform : public PlatformServices
+{
+public:
+    QString line;
+    bool wantsElevation = false;
+    bool elevationCarriesOn = false;
+    QString volumeLabel;
+    int elevateCalls = 0;
+
+    QString commandLine() const override { return line; }
+    bool callsForElevation() override { return wantsElevation; }
+    bool elevate() override
+    {
+        ++elevateCalls;
+        return elevationCarriesOn;
+    }
+    QString currentVolumeLabel() override { return volumeLabel; }
+};
+
+// The whole program as main() builds it, on two virtual devices, with scripted prompts and a
+// fake platform.  The link's timers do not run: tests call its ticks.
 struct WindowFixture
 {
-    WindowFixture()
-    {
-        window = std::make_unique<MainWindow>(model, polling, files, prompts,
-                                              MainWindow::Timers::DrivenByCaller);
-    }
-
     // Start-up's end state without start-up: defaults, searching, window shown.
     void startSearching()
     {
         files.newConfiguration();
-        window->ClearGraphs();
-        window->setStatusText(kSearchingText);
-        window->setWaitTimerEnabled(true);
+        link.startSearching();
         window->show();
     }
 
@@ -86,7 +100,7 @@ struct WindowFixture
     void startViewing()
     {
         startSearching();
-        window->tmrWaitForDevice_Timer();
+        link.waitForDeviceTick();
     }
 
     template <typename T> T *child(const QString &name) const
@@ -94,13 +108,15 @@ struct WindowFixture
         return window->findChild<T *>(name);
     }
 
-    VirtualDeviceAccess devices;
-    DeviceTransport transport{devices};
-    ConfigModel model;
-    DevicePolling polling{transport, model};
     ScriptedPrompts prompts;
-    FileCommands files{model, prompts};
-    std::unique_ptr<MainWindow> window;
+    FakePlatform platform;
+    std::unique_ptr<VirtualDeviceAccess> ownDevices = std::make_unique<VirtualDeviceAccess>();
+    VirtualDeviceAccess &devices = *ownDevices;
+    Program program{{std::move(ownDevices), &prompts, &platform}};
+    ConfigModel &model = program.model();
+    DeviceLink &link = program.link();
+    FileCommands &files = program.files();
+    MainWindow *window = &program.window();
 };
 
 } // namespace orvex::test

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
+#include "ui/graphs/GraphView.h"
 #include "ui/windows/AboutWindow.h"
 #include "ui/windows/StatusWindow.h"
-#include "ui/graphs/GraphView.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -158,20 +158,23 @@ void WindowLayoutTest::delayMenuHasThirtyOneItems()
 void WindowLayoutTest::timersHaveDesignIntervals()
 {
     WindowFixture f;
-    QCOMPARE(f.child<QTimer>(QStringLiteral("tmrPollDevice"))->interval(), 10);
-    QCOMPARE(f.child<QTimer>(QStringLiteral("tmrWaitForDevice"))->interval(), 1000);
-    // Driven by the test: neither runs by itself.
-    QVERIFY(!f.child<QTimer>(QStringLiteral("tmrPollDevice"))->isActive());
-    f.window->setWaitTimerEnabled(true);
-    QVERIFY(f.window->isWaitTimerEnabled());
-    QVERIFY(!f.child<QTimer>(QStringLiteral("tmrWaitForDevice"))->isActive());
+    auto *poll = f.link.findChild<QTimer *>(QStringLiteral("tmrPollDevice"));
+    auto *wait = f.link.findChild<QTimer *>(QStringLiteral("tmrWaitForDevice"));
+    QVERIFY2(poll && wait, "the link's timers are its children, found by name");
+    QCOMPARE(poll->interval(), 10);
+    QCOMPARE(wait->interval(), 1000);
+    // Driven by the test: neither runs by itself, not even while searching.
+    QVERIFY(!poll->isActive());
+    f.link.startSearching();
+    QVERIFY(f.link.isSearching());
+    QVERIFY(!wait->isActive());
 }
 
 void WindowLayoutTest::clearedGraphsShowBackgroundColour()
 {
     WindowFixture f;
     f.window->show();
-    f.window->ClearGraphs();
+    f.window->clearGraphs();
     for (int i = 0; i < 6; ++i) {
         auto *graph = f.child<GraphView>(QStringLiteral("picGraph%1").arg(i));
         const QImage &shown = graph->shownImage();
@@ -187,9 +190,10 @@ void WindowLayoutTest::drawnGraphsShowLiveValues()
 {
     WindowFixture f;
     f.model.resetSettings();
-    f.polling.liveValue = {255, 0, 128, 0, 0, 0};
+    LiveSample sample;
+    sample.values = {255, 0, 128, 0, 0, 0};
     f.window->show();
-    f.window->DrawGraphs();
+    f.window->drawGraphs(sample);
 
     const QColor bar(0, 255, 0);
     const QImage &full = f.child<GraphView>(QStringLiteral("picGraph0"))->shownImage();
@@ -232,7 +236,7 @@ void WindowLayoutTest::statusWindowLayoutAndText()
 void WindowLayoutTest::aboutWindowTextAndButton()
 {
     WindowFixture f;
-    AboutWindow about(f.window.get());
+    AboutWindow about(f.window);
     QCOMPARE(about.windowTitle(), QStringLiteral("About ORVEX"));
     QCOMPARE(about.size(), QSize(287, 104));
     auto *description = about.findChild<QLabel *>(QStringLiteral("lblDescription"));

@@ -1,9 +1,10 @@
-#include "core/backends/emulator/EmulatorWire.h"
 #include "core/backends/DeviceAccessFactory.h"
-#include "core/backends/locking/DeviceLock.h"
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
+#include "core/backends/emulator/EmulatorWire.h"
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "core/backends/locking/DeviceLock.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/link/DeviceTransport.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -66,7 +67,14 @@ TEST(DeviceOptions, CreatesTheChosenBackend)
     EXPECT_TRUE(devices->device(0).present);
     EXPECT_TRUE(devices->device(0).animated);
     EXPECT_FALSE(devices->device(1).present);
-    EXPECT_NE(devices->device(0).liveValues, (std::array<std::uint8_t, 6>{}));
+    // Its inputs are on the waves from the first read, rather than at all zeros.
+    DeviceTransport transport(*devices);
+    HidHandle handle = kClosedHandle;
+    ASSERT_EQ(transport.openDevice(handle, 0), hid::kSuccess);
+    LiveValues values{};
+    ASSERT_EQ(transport.readLiveValues(handle, values), hid::kSuccess);
+    transport.closeDevice(handle);
+    EXPECT_NE(values, LiveValues{});
 
     // Devices other programs can reach are used under the per-device lock.
     const auto client = createDeviceAccess(DeviceOptions{false, "/nonexistent/orvex.sock"});

@@ -1,8 +1,8 @@
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
+#include "core/access/HardwareId.h"
 #include "core/config/ConfigModel.h"
 #include "core/link/DeviceTransport.h"
-#include "core/access/HardwareId.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -237,21 +237,27 @@ TEST_F(VirtualDeviceTest, LogsEveryOperationInOrder)
     EXPECT_TRUE(access.log().empty());
 }
 
-TEST_F(VirtualDeviceTest, AnimateMovesAnimatedDevicesOnlyAndReadsDoNot)
+TEST_F(VirtualDeviceTest, ClockMovesAnimatedDevicesOnlyAndReadsDoNot)
 {
+    std::int64_t clockMs = 0;
+    access.setClock([&] { return clockMs; });
     access.device(0).animated = true;
     const HidHandle handle = open();
     std::set<std::uint8_t> firstChannel;
-    for (int i = 0; i < 300; ++i) {
-        access.animate();
+    for (int i = 1; i <= 300; ++i) {
+        clockMs = 10 * i; // one animation step
         ASSERT_EQ(exchange(handle, read(0x2000)), hid::kSuccess);
+        const HidReport firstRead = lastReply;
         ASSERT_EQ(exchange(handle, read(0x2000)), hid::kSuccess);
+        ASSERT_EQ(lastReply, firstRead) << "step " << i;
         firstChannel.insert(lastReply[2]);
     }
-    EXPECT_EQ(access.device(0).animationStep, 300);
     EXPECT_EQ(access.device(0).liveValues, animatedLiveValues(300));
     EXPECT_GT(firstChannel.size(), 50u);
-    EXPECT_EQ(access.device(1).animationStep, 0);
+
+    const HidHandle still = open(kDevice2);
+    ASSERT_EQ(exchange(still, read(0x2000)), hid::kSuccess);
+    EXPECT_EQ(lastReply, (HidReport{1, 0x82, 0, 0, 0, 0}));
     EXPECT_EQ(access.device(1).liveValues, (std::array<std::uint8_t, 6>{}));
 }
 

@@ -17,20 +17,20 @@ const QString kWriteSuccess =
 // so no keyboard steps (0); channels 4-6: the default 8 steps (16 each).  56 section bytes.
 void makeMixedConfiguration(ConfigModel &model)
 {
-    model.resetSettings();
-    ChannelSettings &first = model.channels[0];
+    Configuration mixed = defaultConfiguration();
+    ChannelSettings &first = mixed.channels[0];
     first.steps = 1;
     first.keys = {0x04, 0x05};
     first.keyOperators = {0, kOperatorShift};
-    ChannelSettings &second = model.channels[1];
+    ChannelSettings &second = mixed.channels[1];
     second.steps = kDirectionalSteps;
     second.keys = {0x52, 0x51};
     second.repeat = 1;
-    model.channels[2].mode = kModeJoystick;
-    model.channels[3].keys[7] = 0x2C;
-    model.channels[3].hysteresis = 2;
-    model.setHysteresisThreshold(2, 3);
-    model.powerOnDelay = 5;
+    mixed.channels[2].mode = kModeJoystick;
+    mixed.channels[3].keys[7] = 0x2C;
+    mixed.channels[3].hysteresis = 2;
+    mixed.powerOnDelay = 5;
+    model.replaceConfiguration(mixed);
 }
 
 constexpr int kMixedSectionBytes = 56;
@@ -153,7 +153,7 @@ TEST_F(TransferTest, ReadMovesHeadersDelayThenSectionsOnePrivateHandle)
     ConfigModel mixed;
     makeMixedConfiguration(mixed);
     EXPECT_EQ(encodeImage(model), encodeImage(mixed));
-    EXPECT_EQ(model.hysteresisThreshold[3], 16);
+    EXPECT_EQ(model.hysteresisThreshold(3), 16);
     EXPECT_EQ(transferView.events, kSuccessEvents);
     EXPECT_EQ(transferView.messages, std::vector{successMessage(kReadSuccess)});
 }
@@ -195,7 +195,7 @@ TEST_F(TransferTest, RejectedImageLeavesTheModel)
 TEST_F(TransferTest, AbsentDeviceIsNotFoundForEitherDirection)
 {
     device.setPresent(1, false);
-    polling.deviceNumber = 1;
+    link.selectDevice(1);
     const ConfigImage before = device.device(1).memory;
 
     EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::NotFound);
@@ -206,7 +206,7 @@ TEST_F(TransferTest, AbsentDeviceIsNotFoundForEitherDirection)
     EXPECT_EQ(transferView.events, kFailureEvents + kFailureEvents);
     EXPECT_TRUE(transfers().empty());
     EXPECT_EQ(device.device(1).memory, before);
-    EXPECT_FALSE(polling.deviceWritten[1]);
+    EXPECT_FALSE(link.wasWritten(1));
 }
 
 class ReadFailureTest : public TransferTest, public ::testing::WithParamInterface<int>
@@ -218,8 +218,8 @@ class ReadFailureTest : public TransferTest, public ::testing::WithParamInterfac
 TEST_P(ReadFailureTest, StopsAtOnceAndKeepsTheModel)
 {
     device.device(0).memory = deviceMemoryOf(makeMixedConfiguration);
-    model.channels[4].keys[0] = 0x1E;
-    model.configChanged = true;
+    editChannel(model, 4, [](ChannelSettings &channel) { channel.keys[0] = 0x1E; });
+    makeUnsavedChange(model);
     const ConfigImage before = encodeImage(model);
     device.failExchange(device.exchangeCount() + GetParam());
 
@@ -227,12 +227,12 @@ TEST_P(ReadFailureTest, StopsAtOnceAndKeepsTheModel)
 
     EXPECT_EQ(static_cast<int>(transfers().size()), GetParam() + 1);
     EXPECT_EQ(encodeImage(model), before);
-    EXPECT_TRUE(model.configChanged);
+    EXPECT_TRUE(model.configChanged());
     EXPECT_EQ(transferView.events, kFailureEvents);
     EXPECT_EQ(transferView.messages,
               std::vector{errorMessage(QStringLiteral("Error while reading from the ORVEX (1)"))});
     EXPECT_EQ(device.openHandleCount(), 0);
-    EXPECT_FALSE(polling.transferBusy);
+    EXPECT_FALSE(link.isTransferRunning());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryExchange, ReadFailureTest, ::testing::Range(0, kMixedReadExchanges));
@@ -270,8 +270,8 @@ TEST_F(TransferTest, WriteClearsSignatureMovesConfigurationThenSignsLast)
     EXPECT_EQ(memory[510], 'R');
     EXPECT_EQ(memory[511], '4');
     EXPECT_EQ(memory[75], 0xEE);
-    EXPECT_TRUE(polling.deviceWritten[0]);
-    EXPECT_FALSE(polling.deviceWritten[1]);
+    EXPECT_TRUE(link.wasWritten(0));
+    EXPECT_FALSE(link.wasWritten(1));
     EXPECT_EQ(device.openHandleCount(), 0);
     EXPECT_EQ(transferView.events, kSuccessEvents);
     EXPECT_EQ(transferView.messages, std::vector{successMessage(kWriteSuccess)});
@@ -279,10 +279,12 @@ TEST_F(TransferTest, WriteClearsSignatureMovesConfigurationThenSignsLast)
 
 TEST_F(TransferTest, WriteProgressCountsChannelsThenSectionBytes)
 {
-    for (ChannelSettings &channel : model.channels)
-        channel.mode = kModeNone;
-    model.channels[5].mode = kModeKeyboard;
-    model.channels[5].steps = 1;
+    editConfiguration(model, [](Configuration &configuration) {
+        for (ChannelSettings &channel : configuration.channels)
+            channel.mode = kModeNone;
+        configuration.channels[5].mode = kModeKeyboard;
+        configuration.channels[5].steps = 1;
+    });
     transfer.writeToDevice();
 
     EXPECT_EQ(transferView.statusTexts, oneTwoStepChannelProgress("Writing"));
@@ -308,12 +310,12 @@ TEST_P(WriteFailureTest, StopsAtOnceAndNeverSigns)
         EXPECT_EQ(memory, before); // nothing was changed, so the old signature still holds
     else
         EXPECT_FALSE(memory[510] == 'R' && memory[511] == '4');
-    EXPECT_FALSE(polling.deviceWritten[0]);
+    EXPECT_FALSE(link.wasWritten(0));
     EXPECT_EQ(transferView.events, kFailureEvents);
     EXPECT_EQ(transferView.messages,
               std::vector{errorMessage(QStringLiteral("Error while writing to the ORVEX (1)"))});
     EXPECT_EQ(device.openHandleCount(), 0);
-    EXPECT_FALSE(polling.transferBusy);
+    EXPECT_FALSE(link.isTransferRunning());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryExchange, WriteFailureTest,
@@ -332,7 +334,7 @@ TEST_F(TransferTest, UnpluggedWriteLeavesNoSignatureUntilAFullWrite)
     EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
     EXPECT_EQ(device.device(0).memory[510], 'R');
     EXPECT_EQ(device.device(0).memory[511], '4');
-    EXPECT_TRUE(polling.deviceWritten[0]);
+    EXPECT_TRUE(link.wasWritten(0));
 }
 
 // The handlers around the transfers --------------------------------------------------------------
@@ -340,11 +342,14 @@ TEST_F(TransferTest, UnpluggedWriteLeavesNoSignatureUntilAFullWrite)
 TEST_F(TransferTest, ConfigChangedSurvivesReadAndWrite)
 {
     for (bool changed : {true, false}) {
-        model.configChanged = changed;
+        if (changed)
+            makeUnsavedChange(model);
+        else
+            model.markUnchanged();
         EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
-        EXPECT_EQ(model.configChanged, changed);
+        EXPECT_EQ(model.configChanged(), changed);
         EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
-        EXPECT_EQ(model.configChanged, changed);
+        EXPECT_EQ(model.configChanged(), changed);
     }
 }
 
@@ -353,7 +358,7 @@ TEST_F(TransferTest, CancelAtTheSavePromptLeavesEverything)
     ScriptedPrompts prompts;
     FileCommands files(model, prompts);
     makeMixedConfiguration(model);
-    model.configChanged = true;
+    makeUnsavedChange(model);
     const ConfigImage before = encodeImage(model);
     attach();
 
@@ -362,9 +367,9 @@ TEST_F(TransferTest, CancelAtTheSavePromptLeavesEverything)
     EXPECT_TRUE(device.log().empty());
     EXPECT_TRUE(transferView.events.isEmpty());
     EXPECT_EQ(encodeImage(model), before);
-    EXPECT_TRUE(model.configChanged);
-    EXPECT_TRUE(polling.deviceAttached);
-    EXPECT_TRUE(DeviceTransport::isOpen(polling.deviceHandle));
+    EXPECT_TRUE(model.configChanged());
+    EXPECT_TRUE(link.isViewing());
+    EXPECT_TRUE(link.isPollingHandleOpen());
 }
 
 TEST_F(TransferTest, DecliningToSaveGoesOnWithTheRead)
@@ -372,7 +377,7 @@ TEST_F(TransferTest, DecliningToSaveGoesOnWithTheRead)
     ScriptedPrompts prompts;
     prompts.answer = SaveChangesAnswer::No;
     FileCommands files(model, prompts);
-    model.configChanged = true;
+    makeUnsavedChange(model);
     EXPECT_EQ(transfer.readFromDevice(&files), TransferResult::Success);
     EXPECT_EQ(prompts.questions, 1);
 }
@@ -382,13 +387,13 @@ TEST_F(TransferTest, ViewedDeviceGetsItsPollingHandleBack)
     attach();
     bool sawPause = false;
     transferView.onStatus = [&] {
-        sawPause = polling.transferBusy && !DeviceTransport::isOpen(polling.deviceHandle);
+        sawPause = link.isTransferRunning() && !link.isPollingHandleOpen();
     };
 
     EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
     EXPECT_TRUE(sawPause);
-    EXPECT_FALSE(polling.transferBusy);
-    EXPECT_TRUE(DeviceTransport::isOpen(polling.deviceHandle));
+    EXPECT_FALSE(link.isTransferRunning());
+    EXPECT_TRUE(link.isPollingHandleOpen());
     EXPECT_EQ(device.openHandleCount(), 1);
 
     // Polling handle closed, private open ... private closed, polling handle opened again.
@@ -402,8 +407,8 @@ TEST_F(TransferTest, ViewedDeviceGetsItsPollingHandleBack)
     device.clearLog();
     EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
     EXPECT_EQ(device.openHandleCount(), 1);
-    polling.pollDevice();
-    EXPECT_TRUE(polling.deviceAttached);
+    link.pollDevice();
+    EXPECT_TRUE(link.isViewing());
 }
 
 TEST_F(TransferTest, ViewedDeviceGoneAtTheTransferIsLostAtTheNextPoll)
@@ -413,8 +418,8 @@ TEST_F(TransferTest, ViewedDeviceGoneAtTheTransferIsLostAtTheNextPoll)
     EXPECT_EQ(transfer.writeToDevice(), TransferResult::NotFound);
     EXPECT_EQ(device.openHandleCount(), 0);
 
-    polling.pollDevice();
-    EXPECT_FALSE(polling.deviceAttached);
+    link.pollDevice();
+    EXPECT_FALSE(link.isViewing());
     EXPECT_EQ(pollingView.calls.last(), QStringLiteral("waitTimer:on"));
 }
 
@@ -423,7 +428,7 @@ TEST_F(TransferTest, UnviewedDeviceIsNotReopened)
     EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
     EXPECT_EQ(device.log().front().kind, Kind::Open);
     EXPECT_EQ(device.log().back().kind, Kind::Close);
-    EXPECT_FALSE(DeviceTransport::isOpen(polling.deviceHandle));
+    EXPECT_FALSE(link.isPollingHandleOpen());
     EXPECT_EQ(device.openHandleCount(), 0);
 }
 
@@ -433,8 +438,8 @@ TEST_F(TransferTest, TimerTicksDuringATransferStayAwayFromTheDevice)
     int exchangesInTicks = 0;
     transferView.onStatus = [&] {
         const std::size_t before = device.log().size();
-        polling.pollDevice();
-        polling.waitForDeviceTick();
+        link.pollDevice();
+        link.waitForDeviceTick();
         exchangesInTicks += static_cast<int>(device.log().size() - before);
     };
     EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
@@ -447,17 +452,17 @@ TEST_F(TransferTest, DeviceLostBeforeATransferIsSearchedForAgainNotReopened)
     attach();
     device.setPresent(0, false);
     transferView.onStatus = [&] {
-        polling.waitForDeviceTick();
+        link.waitForDeviceTick();
     };
-    polling.pollDevice(); // the loss: nothing is viewed any more
+    link.pollDevice(); // the loss: nothing is viewed any more
     device.setPresent(0, true);
 
     EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
-    EXPECT_FALSE(polling.deviceAttached);
+    EXPECT_FALSE(link.isViewing());
     EXPECT_EQ(device.openHandleCount(), 0);
 
-    polling.waitForDeviceTick();
-    EXPECT_TRUE(polling.deviceAttached);
+    link.waitForDeviceTick();
+    EXPECT_TRUE(link.isViewing());
     EXPECT_EQ(device.openHandleCount(), 1);
 }
 

@@ -3,8 +3,9 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/link/ConfigTransfer.h"
-#include "core/link/DevicePolling.h"
-#include "core/link/DeviceTransport.h"
+#include "LinkRecorder.h"
+#include "ModelEditing.h"
+#include "core/link/DeviceLink.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QStringList>
@@ -58,25 +59,6 @@ public:
     std::function<void()> onStatus; // runs inside every status update, like window events do
 };
 
-// Remembers everything detection and polling tell the main window, in order.
-class RecordingPollingView : public PollingView
-{
-public:
-    void clearGraphs() override { calls << QStringLiteral("clearGraphs"); }
-    void drawGraphs() override { calls << QStringLiteral("drawGraphs"); }
-    void setStatusText(const QString &text) override { calls << QStringLiteral("status:") + text; }
-    void setWaitTimerEnabled(bool enabled) override
-    {
-        calls << QStringLiteral("waitTimer:%1").arg(enabled ? "on" : "off");
-    }
-    void showSelectedDevice(int deviceNumber) override
-    {
-        calls << QStringLiteral("select:%1").arg(deviceNumber);
-    }
-
-    QStringList calls;
-};
-
 // Answers the unsaved-changes prompt from a script.
 class ScriptedPrompts : public FilePrompts
 {
@@ -98,17 +80,13 @@ public:
 class LinkTest : public ::testing::Test
 {
 protected:
-    LinkTest()
-    {
-        model.resetSettings();
-        polling.setView(&pollingView);
-    }
+    LinkTest() { model.resetSettings(); }
 
     // Attaches the selected device as the wait tick would and forgets what that took.
     void attach()
     {
-        polling.waitForDeviceTick();
-        ASSERT_TRUE(polling.deviceAttached);
+        link.waitForDeviceTick();
+        ASSERT_TRUE(link.isViewing());
         device.clearLog();
         pollingView.calls.clear();
     }
@@ -116,12 +94,12 @@ protected:
     std::vector<VirtualExchange> transfers() const { return device.transfers(); }
 
     VirtualDeviceAccess device;
-    DeviceTransport transport{device};
     ConfigModel model;
-    DevicePolling polling{transport, model};
-    RecordingPollingView pollingView;
+    DeviceLink link{device, model};
+    DeviceTransport &transport = link.transport();
+    LinkRecorder pollingView{link};
     RecordingTransferView transferView;
-    ConfigTransfer transfer{polling, model, transferView};
+    ConfigTransfer transfer{link, model, transferView};
 };
 
 } // namespace orvex::testing

@@ -1,6 +1,6 @@
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
 
-#include "core/link/DeviceTransport.h"
+#include "core/access/DeviceProtocol.h"
 #include "core/access/HardwareId.h"
 #include "core/backends/hidapi/HidReportDescriptor.h"
 

@@ -1,7 +1,7 @@
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include "core/config/ConfigModel.h"
-#include "core/link/DeviceTransport.h"
+#include "core/access/DeviceProtocol.h"
 #include "core/access/HardwareId.h"
 
 #include <algorithm>
@@ -32,6 +32,9 @@ bool isMemoryAddress(int address)
     return address >= 0 && address < kImageSize;
 }
 
+// The waves take one step every 10 ms, the pace of the programs' polls.
+constexpr std::int64_t kAnimationStepMs = 10;
+
 bool isValidDeviceNumber(int deviceNumber)
 {
     return deviceNumber == 0 || deviceNumber == 1;
@@ -43,20 +46,25 @@ VirtualDevice::VirtualDevice()
     : memory(defaultMemory())
 {}
 
-std::array<std::uint8_t, 6> animatedLiveValues(int step)
+std::array<std::uint8_t, 6> animatedLiveValues(std::int64_t step)
 {
     // Periods in animation steps (a poll every 10 ms makes them 6 to 17 seconds long).
     constexpr std::array<double, 6> periods = {600, 830, 1070, 1310, 1490, 1730};
     std::array<std::uint8_t, 6> values{};
     for (std::size_t c = 0; c < values.size(); ++c) {
         const double phase = 1.1 * static_cast<double>(c);
-        const double angle = 2 * std::numbers::pi * (step / periods[c]) + phase;
+        const double angle =
+            2 * std::numbers::pi * (static_cast<double>(step) / periods[c]) + phase;
         values[c] = static_cast<std::uint8_t>(std::lround(127.5 + 127.5 * std::sin(angle)));
     }
     return values;
 }
 
-VirtualDeviceAccess::VirtualDeviceAccess() = default;
+VirtualDeviceAccess::VirtualDeviceAccess()
+{
+    m_started.start();
+    m_clockMs = [this] { return m_started.elapsed(); };
+}
 
 VirtualDevice &VirtualDeviceAccess::device(int deviceNumber)
 {
@@ -163,6 +171,8 @@ HidStatus VirtualDeviceAccess::transfer(const HidReport &request, VirtualDevice 
     if (isMemoryAddress(address)) {
         reply[4] = target.memory[static_cast<std::size_t>(address)];
     } else if (address == address::kLiveValuesLow || address == address::kLiveValuesHigh) {
+        if (target.animated)
+            target.liveValues = animatedLiveValues(m_clockMs() / kAnimationStepMs);
         const std::size_t first = address == address::kLiveValuesLow ? 0 : 3;
         std::copy_n(target.liveValues.begin() + first, 3, reply.begin() + 2);
     } else {
@@ -208,20 +218,6 @@ void VirtualDeviceAccess::loseHandles(int deviceNumber)
         if (open.deviceNumber == deviceNumber)
             open.lost = true;
     }
-}
-
-void VirtualDeviceAccess::animate()
-{
-    for (VirtualDevice &each : m_devices) {
-        if (each.animated)
-            advanceAnimation(each);
-    }
-}
-
-void VirtualDeviceAccess::advanceAnimation(VirtualDevice &target)
-{
-    ++target.animationStep;
-    target.liveValues = animatedLiveValues(target.animationStep);
 }
 
 std::vector<VirtualExchange> VirtualDeviceAccess::transfers() const

@@ -3,8 +3,10 @@
 #include "core/config/ConfigImage.h"
 #include "core/access/DeviceAccess.h"
 
+#include <QElapsedTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -19,20 +21,17 @@ struct VirtualDevice
     bool present = true;
     ConfigImage memory{};
     std::array<std::uint8_t, 6> liveValues{};
-    bool animated = false;        // live values follow slow, distinct waves (for demos)
+    bool animated = false;        // live values follow slow, distinct waves, by the clock
     std::optional<bool> attached; // last control write to 0x2000: true = attach, false = release
     int restartCount = 0;
 
     // Forces OpenHidDevice to fail with this status while the device stays present.
     HidStatus openRefusal = hid::kSuccess;
-
-    // Position of the demo waves, advanced by VirtualDeviceAccess::animate().
-    int animationStep = 0;
 };
 
-// The live values of the demo waves at one animation step: six slow sine waves of distinct
-// periods and phases, so that every channel moves on its own.
-std::array<std::uint8_t, 6> animatedLiveValues(int step);
+// The live values of the demo waves at one animation step (one step every 10 ms): six slow sine
+// waves of distinct periods and phases, so that every channel moves on its own.
+std::array<std::uint8_t, 6> animatedLiveValues(std::int64_t step);
 
 // One logged exchange (or open, close, restart) of the virtual device access layer.
 struct VirtualExchange
@@ -67,10 +66,10 @@ public:
     // Plugging out closes nothing: handles to an absent device fail every exchange.
     void setPresent(int deviceNumber, bool present);
 
-    // Advances the animated live values of every animated device by one step.  Reads never move
-    // them: whoever drives the demo calls this on a clock (the window from its main poll tick,
-    // the emulator every 10 ms), so the waves keep their pace however often they are read.
-    void animate();
+    // The clock of the demo waves, in milliseconds: an animated device's live values are those
+    // of the waves at the time they are read, so they keep their pace however often they are
+    // read, and nobody has to drive them.  Tests set a clock of their own.
+    void setClock(std::function<std::int64_t()> clockMs) { m_clockMs = std::move(clockMs); }
 
     // The log keeps at least the last kLogCapacity operations (and never more than twice
     // as many), so that a program that polls for hours keeps a flat memory footprint.
@@ -101,7 +100,6 @@ private:
 
     HidStatus transfer(const HidReport &request, VirtualDevice &device, HidReport &reply);
     void loseHandles(int deviceNumber);
-    void advanceAnimation(VirtualDevice &device);
     void record(VirtualExchange::Kind kind, int deviceNumber, HidStatus status,
                 const HidReport &request = {}, const HidReport &reply = {});
 
@@ -112,6 +110,8 @@ private:
     int m_exchangeCount = 0;
     std::map<int, HidStatus> m_failAt;
     std::map<int, int> m_unplugAt;
+    QElapsedTimer m_started;
+    std::function<std::int64_t()> m_clockMs;
 };
 
 } // namespace orvex

@@ -1,11 +1,10 @@
-#include "programs/ctl/SettingNames.h"
+#include "core/config/SettingNames.h"
 
 #include "core/config/ChannelSettings.h"
-#include "core/keys/KeyNames.h"
 
 #include <QStringList>
 
-namespace orvex::ctl {
+namespace orvex {
 
 namespace {
 QString unknownValue(std::uint8_t value)
@@ -42,12 +41,11 @@ QString offOnName(std::uint8_t value)
     }
 }
 
-QString periodicName(std::uint8_t periodic)
+QString periodicName(std::uint8_t periodic, const QLocale &locale)
 {
     if (periodic == 0)
         return QStringLiteral("Disabled");
-    // Tenths of a second, with one digit after the point as the dialog's list shows them.
-    return QStringLiteral("%1 sec").arg(periodic / 10.0, 0, 'f', 1);
+    return locale.toString(periodic / 10.0, 'f', 1) + QStringLiteral(" sec");
 }
 
 QString outputsName(std::uint8_t mode)
@@ -74,9 +72,4 @@ QString powerOnDelayName(std::uint8_t delay)
     return delay == 0 ? QStringLiteral("Disabled") : QStringLiteral("%1 sec").arg(int{delay});
 }
 
-QString sectionKeyText(std::uint8_t key, std::uint8_t operators)
-{
-    return getOperatorText(operators) + getKeyName(key);
-}
-
-} // namespace orvex::ctl
+} // namespace orvex

@@ -1,11 +1,11 @@
-#include "programs/ctl/InterruptNotifier.h"
+#include "core/platform/linux/SignalNotifier.h"
 
 #include <QSocketNotifier>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace orvex::ctl {
+namespace orvex {
 
 namespace {
 
@@ -40,7 +40,7 @@ void closeSelfPipe()
 
 } // namespace
 
-InterruptNotifier::InterruptNotifier(QObject *parent)
+SignalNotifier::SignalNotifier(QObject *parent)
     : QObject(parent)
 {
     // Without a pipe the default handlers stay: Ctrl+C still ends the program, just abruptly.
@@ -50,7 +50,6 @@ InterruptNotifier::InterruptNotifier(QObject *parent)
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         drainPipe();
-        m_interrupted = true;
         Q_EMIT interrupted();
     });
 
@@ -64,7 +63,7 @@ InterruptNotifier::InterruptNotifier(QObject *parent)
     sigaction(SIGTERM, &action, &m_previousTerm);
 }
 
-InterruptNotifier::~InterruptNotifier()
+SignalNotifier::~SignalNotifier()
 {
     if (m_notifier == nullptr)
         return;
@@ -75,11 +74,11 @@ InterruptNotifier::~InterruptNotifier()
     closeSelfPipe();
 }
 
-void InterruptNotifier::drainPipe()
+void SignalNotifier::drainPipe()
 {
     char buffer[16];
     while (::read(g_pipe[0], buffer, sizeof buffer) > 0) {
     }
 }
 
-} // namespace orvex::ctl
+} // namespace orvex
