@@ -25,8 +25,8 @@ offers() {
         LC_ALL=C bash --norc --noprofile -c '
             source /usr/share/bash-completion/bash_completion || exit 1
             source "$1" || exit 1
-            spec=$(complete -p orvexctl) || exit 1
-            function=${spec#*-F }
+            registration=$(complete -p orvexctl) || exit 1
+            function=${registration#*-F }
             function=${function%% *}
             COMP_LINE=$2
             COMP_POINT=${#COMP_LINE}
