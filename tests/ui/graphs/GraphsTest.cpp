@@ -1,0 +1,254 @@
+// The graphs' pixels: the rasteriser they are composed on, and the overview and step graphs as
+// the design draws them.  The widget that shows them is proven by the windows that hold it.
+
+#include "ui/graphs/GraphCanvas.h"
+#include "ui/graphs/OverviewGraph.h"
+#include "ui/graphs/StepGraph.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTest>
+#include <algorithm>
+#include <functional>
+#include <set>
+
+using namespace orvex;
+
+namespace {
+
+const QRgb kBlack = qRgb(0, 0, 0), kRed = qRgb(255, 0, 0), kDarkRed = qRgb(128, 0, 0),
+           kBlue = qRgb(0, 0, 255), kDarkBlue = qRgb(0, 0, 128), kGreen = qRgb(0, 255, 0);
+
+using Pixels = std::set<std::pair<int, int>>;
+
+Pixels pixelsOf(const QImage &image, QRgb colour)
+{
+    Pixels found;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) == colour)
+                found.insert({x, y});
+    return found;
+}
+
+// Where two pictures first differ; empty when they are alike.
+QByteArray difference(const QImage &actual, const QImage &expected)
+{
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            if (actual.pixel(x, y) != expected.pixel(x, y))
+                return "at " + QByteArray::number(x) + ',' + QByteArray::number(y);
+    return actual.size() == expected.size() ? QByteArray() : "in size";
+}
+
+QImage filled(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// A canvas of the given size, black, or in a colour no graph uses for what a graph draws on.
+GraphCanvas canvasOf(QSize size, QColor background = Qt::black)
+{
+    GraphCanvas canvas(size);
+    canvas.erase(background);
+    return canvas;
+}
+
+// The design's arrows, apexes at (a + 5, 5) and mirrored (a + 5, height - 5), head bases on
+// row a + 5, shafts a wide ending on row b; the one of the direction (1 up, 2 down) in red.
+void drawDesignArrows(QImage &image, int a, int b, int direction)
+{
+    const int left = a / 2 + 5, right = 3 * a / 2 + 5, base = a + 5;
+    for (const int arrow : {1, 2}) {
+        const QRgb outline = direction == arrow ? kRed : kBlue;
+        for (int y = 5; y <= b; ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const bool edge =
+                    (x + y == a + 10 && x >= 5 && x < base) ||
+                    (x - y == a && x >= base && x < 2 * a + 5) ||
+                    (y == base && x >= 5 && x <= 2 * a + 5 && (x < left || x > right)) ||
+                    ((x == left || x == right) && y >= base && y < b) ||
+                    (y == b && x >= left && x <= right);
+                const bool inside = (y < base && x > a + 10 - y && x < a + y) ||
+                                    (y >= base && y < b && x > left && x < right);
+                if (edge || inside)
+                    image.setPixel(x, arrow == 1 ? y : image.height() - y,
+                                   edge              ? outline
+                                   : outline == kRed ? kDarkRed
+                                                     : kDarkBlue);
+            }
+        }
+    }
+}
+
+QImage overview(int value, int direction, int steps, int hysteresis, QSize size = {77, 261})
+{
+    GraphCanvas canvas = canvasOf(size, QColor(1, 2, 3));
+    drawOverviewGraph(canvas, std::uint8_t(value), std::uint8_t(direction), std::uint8_t(steps),
+                      std::uint8_t(hysteresis));
+    return canvas.image();
+}
+
+QImage stepGraph(const ChannelSettings &settings, int channel = 0, int value = 0, int direction = 0,
+                 const QString &axis = QStringLiteral("Slider"))
+{
+    GraphCanvas canvas = canvasOf({221, 541}, QColor(1, 2, 3));
+    StepGraphPainter(QFont(QStringLiteral("DejaVu Sans"), 8))
+        .draw(canvas, {channel, &settings, sectionsForSteps(settings.steps), std::uint8_t(value),
+                       std::uint8_t(direction), axis});
+    return canvas.image();
+}
+
+using Label = std::tuple<QString, QPoint, bool>; // text, centre, joystick axis
+
+// The design's step graph: the bar from `firstBarRow` down, blue boundary rows, arrows ending on
+// row `arrowEnd` (0 for none), and labels centred on their points with QPainter::drawText, keys
+// in white and the joystick axis in bold yellow.
+QImage designStepGraph(int firstBarRow, const std::vector<int> &rows,
+                       const std::vector<Label> &labels, int arrowEnd = 0)
+{
+    QImage image = filled({221, 541}, kBlack);
+    for (int y = 0; y < 541; ++y)
+        for (int x = 0; x < 221; ++x)
+            if (y >= firstBarRow || std::ranges::count(rows, y))
+                image.setPixel(x, y, y >= firstBarRow ? qRgb(0, 200, 0) : kBlue);
+    if (arrowEnd > 0)
+        drawDesignArrows(image, 106, arrowEnd, 1);
+    QPainter painter(&image);
+    for (const auto &[text, centre, joystick] : labels) {
+        QFont font(QStringLiteral("DejaVu Sans"), 8, joystick ? QFont::Bold : QFont::Normal);
+        const QFontMetricsF metrics(font);
+        painter.setFont(font);
+        painter.setPen(joystick ? QColor(255, 255, 0) : QColor(255, 255, 255));
+        painter.drawText(QPointF(centre.x() - metrics.horizontalAdvance(text) / 2,
+                                 centre.y() - metrics.height() / 2 + metrics.ascent()),
+                         text);
+    }
+    return image;
+}
+
+} // namespace
+
+class GraphsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The pictures below draw every kind of line, bar and fill the graphs use, on canvases of
+    // every size they have; these are the rasteriser's rules that they do not reach.
+    void canvasDrawsOddAndAbsurdShapesSafely()
+    {
+        // clang-format off
+        const struct { QPointF from, to; Pixels drawn; } lines[] = {
+            {{0, 0}, {4, 2}, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
+            {{2.5, 1}, {2.9, 4}, {{2, 1}, {2, 2}, {2, 3}}}, // a point is in the pixel holding it
+            {{qQNaN(), 3}, {2, 3}, {{0, 3}, {1, 3}}},
+            {{-3, -1}, {2, 4}, {{0, 2}, {1, 3}}},           // clipped to the picture
+            {{-1e12, 5}, {3, 5}, {{0, 5}, {1, 5}, {2, 5}}}, // and no absurd one hangs
+        };
+        const std::tuple<QPointF, QPointF, QRect> rectangles[] = { // pixels whose centres are in
+            {{4, 5}, {1, 2.4}, {1, 2, 3, 3}}, {{-5, -5}, {50, 50}, {0, 0, 8, 8}},
+            {{1, 3.6}, {5, 4.4}, {}}, {{qQNaN(), 0}, {2, 1}, {}}};
+        // clang-format on
+        for (const auto &c : lines) {
+            GraphCanvas canvas = canvasOf({8, 8});
+            canvas.line(c.from, c.to, Qt::red);
+            QCOMPARE(pixelsOf(canvas.image(), kRed), c.drawn);
+        }
+        for (const auto &[from, to, covered] : rectangles) {
+            GraphCanvas canvas = canvasOf({8, 8});
+            canvas.fillRect(from, to, Qt::red);
+            QImage expected = filled({8, 8}, kBlack);
+            QPainter(&expected).fillRect(covered, Qt::red);
+            QCOMPARE(canvas.image(), expected);
+        }
+        GraphCanvas canvas = canvasOf({8, 8});
+        for (const QPoint seed : {QPoint(-1, 2), QPoint(2, 8), QPoint(8, 0)}) // outside: no fill
+            canvas.borderFloodFill(seed, Qt::blue, Qt::red);
+        QVERIFY(pixelsOf(canvas.image(), kRed).empty());
+    }
+
+    void overviewIsTheDesignsPicture()
+    {
+        // value, direction, steps, hysteresis; first bar row, row of the shafts' ends (0: none).
+        // A damaged hysteresis code draws as High rather than push the shafts off the graph.
+        // clang-format off
+        const int cases[][6] = {
+            {0, 0, 6, 0, 261, 126}, {255, 1, 6, 0, 0, 126}, {128, 2, 6, 200, 130, 106},
+            {1, 3, 6, 1, 260, 116}, {254, 1, 5, 0, 1, 0}, {128, 1, 0, 2, 130, 0},
+            {128, 2, 7, 0, 130, 0}, {128, 1, 255, 0, 130, 0}};
+        // clang-format on
+        for (const auto &[value, direction, steps, hysteresis, firstBarRow, shaftEnd] : cases) {
+            QImage expected = filled({77, 261}, kBlack);
+            QPainter(&expected).fillRect(0, firstBarRow, 77, 261, QColor(kGreen));
+            if (shaftEnd > 0)
+                drawDesignArrows(expected, 34, shaftEnd, direction);
+            QCOMPARE(difference(overview(value, direction, steps, hysteresis), expected),
+                     QByteArray());
+        }
+        // Too small to enclose their fills, the arrows are left out.
+        for (const QSize size : {QSize(77, 60), QSize(1, 1), QSize(0, 0)})
+            QCOMPARE(pixelsOf(overview(0, 1, 6, 0, size), kBlack).size(),
+                     std::size_t(size.width() * size.height()));
+    }
+
+    void stepGraphIsTheDesignsPicture()
+    {
+        const auto bands = [](const QStringList &texts) { // from the lowest band up
+            std::vector<Label> labels;
+            for (int k = 0; k < 4; ++k)
+                labels.emplace_back(texts[k], QPoint(110, std::array{473, 338, 203, 68}[k]), false);
+            return labels;
+        };
+        const ChannelSettings none{.steps = 2, .mode = kModeNone};
+        // The channel's settings, the channel, the live value: the picture.
+        // clang-format off
+        const std::tuple<ChannelSettings, int, int, QImage> cases[] = {
+            {{.steps = 2}, 0, 0, designStepGraph(541, {135, 270, 406},
+                bands({"Not Used", "Not Used", "Not Used", "Not Used"}))},
+            {{.steps = 2, .hysteresis = 1, .keys = {0x4C, 0x32, 0, 0x04}, .keyOperators = {5, 2, 0, 7}},
+             0, 0, designStepGraph(541, {135, 136, 270, 271, 406, 407}, bands({"[ctrl] [alt] Delete",
+                 "[shift] Not Used", "Not Used", "[ctrl] [shift] [alt] A"}))},
+            {{.steps = 2, .hysteresis = 2, .keys = {0x4C, 0x4C, 0x4C, 0x4C}, .keyOperators = {1, 2, 4}},
+             0, 0, designStepGraph(541, {134, 135, 136, 269, 270, 271, 405, 406, 407},
+                 bands({"[ctrl] Delete", "[shift] Delete", "[alt] Delete", "Delete"}))},
+            // Directional: the rising key in the upper arrow head, the falling one in the lower.
+            {{.steps = kDirectionalSteps, .keys = {0x08, 0x4C}}, 0, 0,
+             designStepGraph(541, {}, {{"Delete", {110, 99}, false}, {"E", {110, 442}, false}}, 266)},
+            // Neither output: the bar alone, and only for a channel 0 to 5.
+            {none, 0, 128, designStepGraph(269, {}, {})}, {none, 5, 255, designStepGraph(0, {}, {})},
+            {none, -1, 255, designStepGraph(541, {}, {})}, {none, 6, 255, designStepGraph(541, {}, {})},
+            // Joystick only: no arrows, bands or keys; the axis in the middle.
+            {{.steps = kDirectionalSteps, .mode = kModeJoystick}, 0, 0,
+             designStepGraph(541, {}, {{"Joystick: Slider", {110, 270}, true}})}};
+        // clang-format on
+        for (const auto &[settings, channel, value, expected] : cases)
+            QCOMPARE(difference(stepGraph(settings, channel, value, 1), expected), QByteArray());
+    }
+
+    void labelsFollowEveryChangeOfKeyModifierAndAxis()
+    {
+        // One painter across ticks must draw exactly what a new painter draws.
+        GraphCanvas canvas({221, 541});
+        StepGraphPainter reused;
+        ChannelSettings settings{.steps = 2, .mode = kModeBoth};
+        const std::pair<std::function<void()>, const char *> ticks[] = {
+            {[] {}, "X"},
+            {[&] { settings.keys[2] = 0x4C; }, "X"},
+            {[&] { settings.keyOperators[2] = kOperatorShift; }, "Y"},
+            {[&] { settings.steps = 5, settings.keys[31] = 0x04; }, "Y"}};
+        for (const auto &[edit, axis] : ticks) {
+            edit();
+            const StepGraphInput input{0, &settings, sectionsForSteps(settings.steps), 40, 0, axis};
+            reused.draw(canvas, input);
+            GraphCanvas fresh({221, 541});
+            StepGraphPainter().draw(fresh, input);
+            QVERIFY2(canvas.image() == fresh.image(), axis);
+        }
+    }
+};
+
+QTEST_MAIN(GraphsTest)
+#include "GraphsTest.moc"
