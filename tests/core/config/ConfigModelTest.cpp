@@ -100,7 +100,8 @@ TEST(ChannelEditRules, AKeyIsStoredWithItsModifiersAndNoKeyWithNone)
     ChannelSettings settings;
     std::uint8_t operators = kOperatorShift;
     storeKey(settings, 31, 0x4C, operators);
-    EXPECT_EQ(settings.keys[31] + (settings.keyOperators[31] << 8), 0x4C + (kOperatorShift << 8));
+    EXPECT_EQ((std::pair<int, int>(settings.keys[31], settings.keyOperators[31])),
+              (std::pair<int, int>(0x4C, kOperatorShift)));
     storeKey(settings, 31, 0, operators); // the picker's modifier boxes are cleared too
     EXPECT_EQ(settings.keyOperators[31] | settings.keys[31] | operators, 0);
     const ChannelSettings before = settings;
@@ -210,8 +211,8 @@ TEST(ConfigImage, ChannelsWithoutKeyboardKeepTheirPairsButDecodeToTheDefaults)
     EXPECT_EQ(decodeConfiguration(image)->channels[1], expected); // no steps, so no keys read
 
     // Keyboard output without steps cannot work: it is turned off, the joystick kept.
-    image[144 + 4] = kModeBoth;
-    image[64] = 0;
+    image[148] = kModeBoth; // the second channel's mode
+    image[64] = 0;          // the first channel's steps
     EXPECT_EQ(decodeConfiguration(image)->channels[1], expected);
     EXPECT_EQ(decodeConfiguration(image)->channels[0].mode, kModeNone);
 }

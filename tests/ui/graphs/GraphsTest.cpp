@@ -48,7 +48,8 @@ QImage filled(QSize size, QRgb colour)
     return image;
 }
 
-// A canvas of the given size, black, or in a colour no graph uses for what a graph draws on.
+// A cleared canvas.  The graphs are drawn over a colour none of them uses, so that any pixel a
+// graph fails to paint shows.
 GraphCanvas canvasOf(QSize size, QColor background = Qt::black)
 {
     GraphCanvas canvas(size);
@@ -106,8 +107,8 @@ using Label = std::tuple<QString, QPoint, bool>; // text, centre, joystick axis
 // The design's step graph: the bar from `firstBarRow` down, blue boundary rows, arrows ending on
 // row `arrowEnd` (0 for none), and labels centred on their points with QPainter::drawText, keys
 // in white and the joystick axis in bold yellow.
-QImage designStepGraph(int firstBarRow, const std::vector<int> &rows,
-                       const std::vector<Label> &labels, int arrowEnd = 0)
+QImage designStepGraph(int firstBarRow, const std::vector<int> &rows = {},
+                       const std::vector<Label> &labels = {}, int arrowEnd = 0)
 {
     QImage image = filled({221, 541}, kBlack);
     for (int y = 0; y < 541; ++y)
@@ -196,30 +197,29 @@ private Q_SLOTS:
 
     void stepGraphIsTheDesignsPicture()
     {
-        const auto bands = [](const QStringList &texts) { // from the lowest band up
-            std::vector<Label> labels;
+        const auto bands = [](const std::vector<int> &rows, const QStringList &keys) {
+            std::vector<Label> labels; // from the lowest band up
             for (int k = 0; k < 4; ++k)
-                labels.emplace_back(texts[k], QPoint(110, std::array{473, 338, 203, 68}[k]), false);
-            return labels;
+                labels.emplace_back(keys[k], QPoint(110, std::array{473, 338, 203, 68}[k]), false);
+            return designStepGraph(541, rows, labels);
         };
         const ChannelSettings none{.steps = 2, .mode = kModeNone};
-        // The channel's settings, the channel, the live value: the picture.
+        // The settings (steps code, hysteresis, keys, modifiers...), channel, live value; picture.
         // clang-format off
         const std::tuple<ChannelSettings, int, int, QImage> cases[] = {
-            {{.steps = 2}, 0, 0, designStepGraph(541, {135, 270, 406},
-                bands({"Not Used", "Not Used", "Not Used", "Not Used"}))},
-            {{.steps = 2, .hysteresis = 1, .keys = {0x4C, 0x32, 0, 0x04}, .keyOperators = {5, 2, 0, 7}},
-             0, 0, designStepGraph(541, {135, 136, 270, 271, 406, 407}, bands({"[ctrl] [alt] Delete",
-                 "[shift] Not Used", "Not Used", "[ctrl] [shift] [alt] A"}))},
-            {{.steps = 2, .hysteresis = 2, .keys = {0x4C, 0x4C, 0x4C, 0x4C}, .keyOperators = {1, 2, 4}},
-             0, 0, designStepGraph(541, {134, 135, 136, 269, 270, 271, 405, 406, 407},
-                 bands({"[ctrl] Delete", "[shift] Delete", "[alt] Delete", "Delete"}))},
+            {{2}, 0, 0, bands({135, 270, 406}, {"Not Used", "Not Used", "Not Used", "Not Used"})},
+            {{2, 1, {0x4C, 0x32, 0, 0x04}, {5, 2, 0, 7}}, 0, 0,
+             bands({135, 136, 270, 271, 406, 407},
+             {"[ctrl] [alt] Delete", "[shift] Not Used", "Not Used", "[ctrl] [shift] [alt] A"})},
+            {{2, 2, {0x4C, 0x4C, 0x4C, 0x4C}, {1, 2, 4}}, 0, 0,
+             bands({134, 135, 136, 269, 270, 271, 405, 406, 407},
+             {"[ctrl] Delete", "[shift] Delete", "[alt] Delete", "Delete"})},
             // Directional: the rising key in the upper arrow head, the falling one in the lower.
             {{.steps = kDirectionalSteps, .keys = {0x08, 0x4C}}, 0, 0,
-             designStepGraph(541, {}, {{"Delete", {110, 99}, false}, {"E", {110, 442}, false}}, 266)},
+             designStepGraph(541, {}, {{"Delete", {110, 99}, {}}, {"E", {110, 442}, {}}}, 266)},
             // Neither output: the bar alone, and only for a channel 0 to 5.
-            {none, 0, 128, designStepGraph(269, {}, {})}, {none, 5, 255, designStepGraph(0, {}, {})},
-            {none, -1, 255, designStepGraph(541, {}, {})}, {none, 6, 255, designStepGraph(541, {}, {})},
+            {none, 0, 128, designStepGraph(269)}, {none, 5, 255, designStepGraph(0)},
+            {none, -1, 255, designStepGraph(541)}, {none, 6, 255, designStepGraph(541)},
             // Joystick only: no arrows, bands or keys; the axis in the middle.
             {{.steps = kDirectionalSteps, .mode = kModeJoystick}, 0, 0,
              designStepGraph(541, {}, {{"Joystick: Slider", {110, 270}, true}})}};
