@@ -1,0 +1,114 @@
+// Configuration files and the File commands' own rules: which files are configurations, what a
+// save leaves on disk, and how New, Open and Save follow the user's answers.  The window only
+// wires its menus to these; its tests prove that wiring.
+
+#include "core/config/ConfigFile.h"
+
+#include "Fakes.h"
+#include "ModelEditing.h"
+#include "Printers.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+class ConfigFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        files.setWindowTitle(QStringLiteral("Title"));
+    }
+    void TearDown() override { QDir::setCurrent(m_previousDir); }
+
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    static UserMessage error(const char *text) { return {text, "Title", MessageIcon::Critical}; }
+
+    QString m_previousDir = QDir::currentPath();
+    QTemporaryDir m_dir;
+    ConfigModel model;
+    testing::ScriptedPrompts prompts;
+    FileCommands files{model, prompts};
+};
+
+TEST_F(ConfigFileTest, OnlyExactly512ValidBytesOpenAsAConfiguration)
+{
+    const QByteArray good = testing::bytesOf(encodeImage(Configuration{.powerOnDelay = 5}));
+    const QByteArray badDelay = QByteArray(good).replace(508, 1, "\x1F"); // 31 seconds
+    for (const QByteArray &content : {QByteArray(), good.left(511), good + '\0', badDelay, good}) {
+        const bool valid = content == good;
+        testing::makeUnsavedChange(model);
+        prompts = {};
+        prompts.openFileAnswers = {path("f")};
+        ASSERT_TRUE(testing::writeFile(path("f"), content));
+        EXPECT_TRUE(files.openFile()) << content.size(); // the file was read, valid or not
+        EXPECT_EQ(prompts.messages,
+                  std::vector(valid ? 0 : 1, error("Invalid configuration file")));
+        EXPECT_EQ(model.powerOnDelay(), valid ? 5 : 0);
+        EXPECT_EQ(model.configChanged(), !valid);
+    }
+}
+
+TEST_F(ConfigFileTest, TheAnswerToTheSavePromptDecidesWhetherNewGoesOn)
+{
+    // The answer, the save dialog's answer (none: not shown), whether New goes on, the messages.
+    // clang-format off
+    const std::tuple<SaveChangesAnswer, const char *, bool, std::vector<UserMessage>> cases[] = {
+        {SaveChangesAnswer::Yes, " saved.orv ", true, {}},
+        {SaveChangesAnswer::Yes, "", false, {}},
+        {SaveChangesAnswer::Yes, "no/folder/x.orv", false, {error("Error saving file")}},
+        {SaveChangesAnswer::No, nullptr, true, {}},
+        {SaveChangesAnswer::Cancel, nullptr, false, {}}};
+    // clang-format on
+    const UserMessage question{
+        "The current configuration has changed.\r\nDo you want to save the changes?", "Title"};
+    ASSERT_TRUE(testing::writeFile(path("saved.orv"), QByteArray(4096, 'x')));
+    for (const auto &[answer, savePath, newRuns, messages] : cases) {
+        SCOPED_TRACE(savePath ? savePath : "no save dialog");
+        testing::editConfiguration(model, [](Configuration &edited) { edited.powerOnDelay = 5; });
+        testing::makeUnsavedChange(model);
+        prompts = {};
+        prompts.saveChangesAnswers = {answer};
+        if (savePath)
+            prompts.saveFileAnswers = {QString::fromLatin1(savePath)};
+
+        files.newConfiguration();
+        EXPECT_EQ(prompts.questions, std::vector{question});
+        EXPECT_EQ(prompts.saveDialogInitialPaths.size(), savePath ? 1 : 0);
+        EXPECT_EQ(model.powerOnDelay(), newRuns ? 0 : 5);
+        EXPECT_EQ(model.configChanged(), !newRuns);
+        EXPECT_EQ(prompts.messages, messages);
+    }
+    // Saved over a longer file: exactly the image, under the name given, and nothing else.
+    EXPECT_EQ(testing::readFile(path("saved.orv")),
+              testing::bytesOf(encodeImage(Configuration{.powerOnDelay = 5})));
+    EXPECT_EQ(QDir().entryList(QDir::Files), QStringList{"saved.orv"});
+}
+
+TEST_F(ConfigFileTest, DialogsStartAtTheCurrentFileOnceThereIsOne)
+{
+    files.openConfiguration(); // nothing to save: no question
+    files.saveConfiguration();
+    // A failed open makes its file the current one, as a save does; New keeps it.
+    prompts.openFileAnswers = {path("missing.orv")};
+    EXPECT_FALSE(files.openFile());
+    prompts.saveFileAnswers = {path("mine.orv")};
+    EXPECT_TRUE(files.saveFile());
+    files.newConfiguration();
+    files.openConfiguration();
+    files.saveConfiguration();
+
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(prompts.messages, std::vector{error("Error opening the file")});
+    EXPECT_EQ(prompts.openDialogInitialPaths, (QStringList{"", "", path("mine.orv")}));
+    EXPECT_EQ(prompts.saveDialogInitialPaths,
+              (QStringList{path("Config.ORV"), path("missing.orv"), path("mine.orv")}));
+}
+
+} // namespace
+} // namespace orvex
