@@ -126,7 +126,7 @@ TEST_F(DeviceLinkTest, PollReadsTheLiveValuesOnlyWhileViewing)
 TEST_F(DeviceLinkTest, ChoosingADevice)
 {
     link.selectDevice(1);
-    link.selectDevice(5);
+    link.selectDevice(2); // no such device
     EXPECT_EQ(link.deviceNumber(), 1);
     EXPECT_TRUE(recorder.calls.isEmpty());
 
@@ -162,16 +162,16 @@ TEST_F(DeviceLinkTest, StartUpAttachesAndExitRestartsOrReleases)
 // before startTimers() or after the exit.
 TEST_F(DeviceLinkTest, TimersDriveThePollAndTheSearch)
 {
-    int argc = 1;
-    char name[] = "test_core_link";
-    char *argv[] = {name};
-    const QCoreApplication application(argc, argv); // timers need the thread's event dispatcher
+    int argc = 0;
+    const QCoreApplication application(argc, nullptr); // timers need an event dispatcher
     auto *poll = link.findChild<QTimer *>(QStringLiteral("tmrPollDevice"));
     auto *wait = link.findChild<QTimer *>(QStringLiteral("tmrWaitForDevice"));
     ASSERT_TRUE(poll != nullptr && wait != nullptr);
     EXPECT_EQ(poll->interval(), 10);
     EXPECT_EQ(wait->interval(), 1000);
+    attach();
     link.startSearching();
+    EXPECT_EQ(devices.openHandleCount(), 0);
     EXPECT_FALSE(poll->isActive() || wait->isActive());
 
     link.startTimers();

@@ -1,7 +1,8 @@
-// Below the link: the bytes of each request, the hardware identifiers, and how the transport
-// fails.
+// Below the link: the bytes of each request, the hardware identifiers, and what the transport
+// refuses and how it fails.
 
 #include "LinkTest.h"
+#include "core/access/HardwareId.h"
 
 namespace orvex::testing {
 namespace {
@@ -14,14 +15,18 @@ TEST(Protocol, RequestReportsAndHardwareIds)
     EXPECT_EQ(writeRequest(0x2000, 1), (HidReport{1, 0x81, 0x20, 0x00, 1, 0}));
     EXPECT_EQ(hardwareIdText(0), QStringLiteral("vid_04b4&pid_6148"));
     EXPECT_EQ(hardwareIdText(1), QStringLiteral("vid_04b4&pid_6149"));
+    EXPECT_FALSE(parseHardwareId("vid_04b4&pid_61480")); // a fifth digit, even a 0, is too many
 }
 
 using Transport = LinkTest;
 
-// Either live-value request failing fails the read; a failed first one ends it at once.
-TEST_F(Transport, LiveValuesFailWithEitherRequest)
+// A number that is no device is refused without asking the device layer.  Either live-value
+// request failing fails the read; a failed first one ends it at once.
+TEST_F(Transport, RefusesAndFails)
 {
     HidHandle handle = kClosedHandle;
+    EXPECT_EQ(transport.openDevice(handle, 2), -1);
+    EXPECT_TRUE(devices.log().empty());
     ASSERT_EQ(transport.openDevice(handle, 0), hid::kSuccess);
     LiveValues values{};
     for (int failing : {0, 1}) {
