@@ -151,9 +151,11 @@ TEST_F(DeviceLinkTest, StartUpAttachesAndExitRestartsOrReleases)
     EXPECT_EQ(devices.device(0).attached, true);
 
     attach();
+    devices.device(0).liveValues[0] = 100;
+    link.pollDevice(); // values on show when the program ends
     link.markWritten(1);
     link.releaseDevices();
-    EXPECT_EQ(logText(devices.log()), "C0 O0 T0 C0 R1");
+    EXPECT_EQ(logText(devices.log()), "T0 T0 C0 O0 T0 C0 R1");
     EXPECT_EQ(devices.device(0).attached, false);
     EXPECT_EQ(devices.device(1).restartCount, 1);
 }
