@@ -1,12 +1,13 @@
 // Every exchange of a full read and a full write of the largest configuration, failed in turn
-// and with the device unplugged in turn, on both devices.
+// and with the device unplugged in turn, on both devices: each fault ends the transfer at once
+// with its message and costs nothing, and the link carries on or finds the device again.
 
-#include "ReliabilitySupport.h"
+#include "LinkTest.h"
 #include "core/config/ConfigImage.h"
 
-#include <gtest/gtest.h>
+#include <tuple>
 
-namespace orvex::reliability {
+namespace orvex::testing {
 namespace {
 
 // A read moves 36 header bytes, the delay and 6 x 64 section-pair bytes; a write adds the two
@@ -14,175 +15,132 @@ namespace {
 constexpr int kFullReadExchanges = 6 * 6 + 1 + 6 * 64;
 constexpr int kFullWriteExchanges = 2 + kFullReadExchanges + 2;
 
-enum class Fault { FailedExchange, Unplugged };
-
-struct SweepCase
+// Six channels of 32 steps with a key in every step.
+Configuration largestConfiguration()
 {
-    int deviceNumber;
-    Fault fault;
-};
-
-std::string caseName(const ::testing::TestParamInfo<SweepCase> &info)
-{
-    return "Device" + std::to_string(info.param.deviceNumber + 1) +
-           (info.param.fault == Fault::FailedExchange ? "_FailedExchange" : "_Unplugged");
+    Configuration configuration = defaultConfiguration();
+    for (ChannelSettings &channel : configuration.channels) {
+        channel.steps = 5;
+        channel.mode = kModeBoth;
+        channel.keys.fill(0x2C);
+    }
+    return configuration;
 }
 
-bool hasSignature(const ConfigImage &memory)
-{
-    return memory[image::kSignatureAddress] == 'R' && memory[image::kSignatureAddress + 1] == '4';
-}
+// One device, the device unplugged at the exchange rather than the exchange failing, a write
+// rather than a read.
+using SweepCase = std::tuple<int, bool, bool>;
 
-class FaultSweep : public ::testing::TestWithParam<SweepCase>
+class FaultSweep : public LinkTest, public ::testing::WithParamInterface<SweepCase>
 {
 protected:
-    int deviceNumber() const { return GetParam().deviceNumber; }
-    QString label() const { return QString::number(deviceNumber() + 1); }
-
-    // A program viewing the device under test; only that device is plugged in, so that a lost
-    // device can only come back as itself.
-    void viewDevice(Link &link)
+    // Only the device under test is plugged in, so that a lost device can only come back as
+    // itself.
+    void SetUp() override
     {
-        link.devices.setPresent(1 - deviceNumber(), false);
-        link.link.selectDevice(deviceNumber());
-        link.link.waitForDeviceTick();
-        ASSERT_TRUE(link.link.isViewing());
-        ASSERT_EQ(link.devices.openHandleCount(), 1);
+        devices.setPresent(1 - number(), false);
+        link.selectDevice(number());
+        attach();
     }
 
-    // The fault at exchange `index` of the transfer that starts next.
-    void injectFault(Link &link, int index)
+    int number() const { return std::get<0>(GetParam()); }
+    bool unplugs() const { return std::get<1>(GetParam()); }
+    bool writes() const { return std::get<2>(GetParam()); }
+
+    // Starts the transfer with a fault at its exchange `index`; true when the fault hit it,
+    // which then ended the transfer at once with its error.
+    bool failsAt(int index)
     {
-        const int at = link.devices.exchangeCount() + index;
-        if (GetParam().fault == Fault::FailedExchange)
-            link.devices.failExchange(at);
+        view = RecordingTransferView{};
+        const int first = devices.exchangeCount();
+        if (unplugs())
+            devices.unplugAtExchange(first + index, number());
         else
-            link.devices.unplugAtExchange(at, deviceNumber());
+            devices.failExchange(first + index);
+        const TransferResult result =
+            writes() ? transfer.writeToDevice() : transfer.readFromDevice(nullptr);
+        devices.clearFaults();
+        if (result == TransferResult::Success)
+            return false;
+        EXPECT_EQ(devices.exchangeCount() - first, index + 1);
+        EXPECT_EQ(view.events, (QStringList{"show", "hide", "message"}));
+        const UserMessage message{QStringLiteral("Error while %1 the ORVEX (%2)")
+                                      .arg(writes() ? "writing to" : "reading from")
+                                      .arg(number() + 1),
+                                  QStringLiteral("ORVEX Configuration Utility"),
+                                  MessageIcon::Critical};
+        EXPECT_EQ(view.messages, std::vector{message});
+        EXPECT_FALSE(link.isTransferRunning());
+        return true;
     }
 
-    // After the failed transfer: polling goes on with the device, or searches for it when it
-    // was unplugged, and finds it again once it is back.
-    void expectPollingRecovers(Link &link)
+    // Polling carries on with the device, or the next poll loses the unplugged one and a search
+    // finds it again once it is back.
+    void expectPollingRecovers()
     {
-        const bool unplugged = GetParam().fault == Fault::Unplugged;
-        EXPECT_EQ(link.devices.openHandleCount(), unplugged ? 0 : 1);
-        EXPECT_EQ(link.link.isPollingHandleOpen(), !unplugged);
-
-        const int drawsBefore = link.statusLog.draws;
-        link.link.pollDevice();
-        if (!unplugged) {
-            EXPECT_TRUE(link.link.isViewing());
-            EXPECT_EQ(link.statusLog.draws, drawsBefore + 1);
+        recorder.calls.clear();
+        link.pollDevice();
+        if (!unplugs()) {
+            EXPECT_EQ(recorder.calls, QStringList{"drawGraphs"});
             return;
         }
-        EXPECT_FALSE(link.link.isViewing());
-        EXPECT_EQ(link.statusLog.status, kSearchingText);
-        EXPECT_TRUE(link.statusLog.waitTimerEnabled);
-        EXPECT_EQ(link.devices.openHandleCount(), 0);
-
-        link.devices.setPresent(deviceNumber(), true);
-        link.link.waitForDeviceTick();
-        EXPECT_TRUE(link.link.isViewing());
-        EXPECT_EQ(link.statusLog.status, viewingText(deviceNumber()));
-        EXPECT_EQ(link.devices.openHandleCount(), 1);
+        EXPECT_EQ(recorder.calls,
+                  (QStringList{"clearGraphs", "status:Searching for device...", "waitTimer:on"}));
+        EXPECT_EQ(link.sample(), LiveSample{});
+        EXPECT_EQ(devices.openHandleCount(), 0);
+        devices.setPresent(number(), true);
+        link.waitForDeviceTick();
+        EXPECT_EQ(link.state(), (LinkState{true, number()}));
+        EXPECT_EQ(devices.openHandleCount(), 1);
     }
 };
 
-TEST_P(FaultSweep, EveryFailedReadExchangeKeepsTheModel)
+// A failed read keeps every unsaved change of the model.  Once its first exchange is through, a
+// failed write leaves no signature behind, so the device never looks configured with a part of
+// a configuration.  The first transfer that no fault hits moves everything.
+TEST_P(FaultSweep, EveryFailedExchangeEndsTheTransferAndCostsNothing)
 {
-    for (int index = 0; index < kFullReadExchanges; ++index) {
-        SCOPED_TRACE("exchange " + std::to_string(index));
-        Link link;
-        ConfigModel largest;
-        loadLargestConfiguration(largest);
-        link.devices.device(deviceNumber()).memory = encodeImage(largest);
-        testing::editConfiguration(
-            link.model, [](Configuration &configuration) { configuration.powerOnDelay = 3; });
-        testing::makeUnsavedChange(link.model);
-        const auto channelsBefore = link.model.channels();
-        viewDevice(link);
+    const ConfigImage largest = encodeImage(largestConfiguration());
+    ConfigImage &memory = devices.device(number()).memory;
+    if (writes())
+        model.replaceConfiguration(largestConfiguration());
+    else
+        memory = largest;
+    makeUnsavedChange(model);
+    const ConfigImage modelBefore = encodeImage(model);
+    const ConfigImage memoryBefore = memory;
 
-        injectFault(link, index);
-        const int exchangesBefore = link.devices.exchangeCount();
-        EXPECT_EQ(link.transfer.readFromDevice(nullptr), TransferResult::ReadError);
-
-        EXPECT_LE(link.devices.exchangeCount() - exchangesBefore, kFullReadExchanges);
-        ASSERT_EQ(link.messageLog.messages.size(), 1U);
-        EXPECT_EQ(link.messageLog.messages.front(),
-                  (UserMessage{"Error while reading from the ORVEX (" + label() + ")",
-                               kMainWindowTitle, MessageIcon::Critical}));
-        EXPECT_FALSE(link.messageLog.statusShown);
-        EXPECT_EQ(link.model.channels(), channelsBefore);
-        EXPECT_EQ(link.model.powerOnDelay(), 3);
-        EXPECT_TRUE(link.model.configChanged());
-        expectPollingRecovers(link);
-        if (HasFailure())
-            return; // one index's story is enough
-    }
-}
-
-TEST_P(FaultSweep, EveryFailedWriteExchangeLeavesTheSignatureCleared)
-{
-    for (int index = 0; index < kFullWriteExchanges; ++index) {
-        SCOPED_TRACE("exchange " + std::to_string(index));
-        Link link;
-        loadLargestConfiguration(link.model);
-        const ConfigImage memoryBefore = link.devices.device(deviceNumber()).memory;
-        ASSERT_TRUE(hasSignature(memoryBefore));
-        viewDevice(link);
-
-        injectFault(link, index);
-        EXPECT_EQ(link.transfer.writeToDevice(), TransferResult::WriteError);
-
-        ASSERT_EQ(link.messageLog.messages.size(), 1U);
-        EXPECT_EQ(link.messageLog.messages.front(),
-                  (UserMessage{"Error while writing to the ORVEX (" + label() + ")",
-                               kMainWindowTitle, MessageIcon::Critical}));
-        EXPECT_FALSE(link.link.wasWritten(deviceNumber()));
-        const ConfigImage &memory = link.devices.device(deviceNumber()).memory;
-        // Only a write whose very first exchange failed leaves the device as it was.
-        if (index == 0)
+    int index = 0;
+    for (; index <= kFullWriteExchanges && failsAt(index); ++index) {
+        EXPECT_EQ(encodeImage(model), modelBefore);
+        EXPECT_TRUE(model.configChanged());
+        if (index == 0 || !writes())
             EXPECT_EQ(memory, memoryBefore);
         else
-            EXPECT_FALSE(hasSignature(memory));
-        expectPollingRecovers(link);
-
-        // A complete write afterwards stores the configuration and the signature again.
-        link.devices.clearFaults();
-        link.messageLog.messages.clear();
-        EXPECT_EQ(link.transfer.writeToDevice(), TransferResult::Success);
-        EXPECT_TRUE(hasSignature(memory));
-        EXPECT_EQ(link.devices.openHandleCount(), 1);
+            EXPECT_FALSE(memory[510] == 'R' && memory[511] == '4'); // the signature
+        EXPECT_FALSE(link.wasWritten(number()));
+        expectPollingRecovers();
+        memory = memoryBefore;
         if (HasFailure())
-            return;
+            FAIL() << "at exchange " << index;
     }
+    EXPECT_EQ(index, writes() ? kFullWriteExchanges : kFullReadExchanges);
+    EXPECT_EQ(encodeImage(model), largest);
+    EXPECT_EQ(memory[510] == 'R' && memory[511] == '4', writes());
+    EXPECT_EQ(link.wasWritten(number()), writes());
 }
 
-INSTANTIATE_TEST_SUITE_P(BothDevices, FaultSweep,
-                         ::testing::Values(SweepCase{0, Fault::FailedExchange},
-                                           SweepCase{0, Fault::Unplugged},
-                                           SweepCase{1, Fault::FailedExchange},
-                                           SweepCase{1, Fault::Unplugged}),
-                         caseName);
-
-// The sweeps above only prove something if a clean transfer uses exactly that many exchanges.
-TEST(FaultSweepBaseline, FullTransfersUseTheSweptExchangeCounts)
+std::string sweepName(const ::testing::TestParamInfo<SweepCase> &info)
 {
-    Link link;
-    loadLargestConfiguration(link.model);
-    link.link.waitForDeviceTick();
-
-    int before = link.devices.exchangeCount();
-    ASSERT_EQ(link.transfer.writeToDevice(), TransferResult::Success);
-    EXPECT_EQ(link.devices.exchangeCount() - before, kFullWriteExchanges);
-
-    const auto written = link.model.channels();
-    link.model.resetSettings();
-    before = link.devices.exchangeCount();
-    ASSERT_EQ(link.transfer.readFromDevice(nullptr), TransferResult::Success);
-    EXPECT_EQ(link.devices.exchangeCount() - before, kFullReadExchanges);
-    EXPECT_EQ(link.model.channels(), written);
+    const auto &[number, unplug, write] = info.param;
+    return std::string(write ? "Write" : "Read") + "_Device" + std::to_string(number + 1) +
+           (unplug ? "_Unplugged" : "_FailedExchange");
 }
+
+INSTANTIATE_TEST_SUITE_P(Transfers, FaultSweep,
+                         ::testing::Combine(::testing::Values(0, 1), ::testing::Bool(),
+                                            ::testing::Bool()),
+                         sweepName);
 
 } // namespace
-} // namespace orvex::reliability
+} // namespace orvex::testing

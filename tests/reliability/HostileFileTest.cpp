@@ -1,320 +1,144 @@
-// Configuration files that are not what they seem: each gets its clear message at once, is
-// never read whole, and costs the user nothing.
+// Configuration files that are not what they seem are refused at once, never read whole, and
+// cost the user nothing; a save that cannot complete keeps the file that was there.
 
 #include "ModelEditing.h"
+#include "Printers.h"
+#include "TestFiles.h"
 #include "core/config/ConfigFile.h"
-#include "core/config/ConfigImage.h"
-#include "core/config/ConfigModel.h"
-#include "core/config/FileCommands.h"
-#include "programs/ctl/Console.h"
-#include "programs/ctl/OrvexCtl.h"
 
-#include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
-#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
-namespace orvex {
+namespace orvex::testing {
 namespace {
 
-const QString kOpenError = QStringLiteral("Error opening the file");
-const QString kInvalidFile = QStringLiteral("Invalid configuration file");
-const QString kSaveError = QStringLiteral("Error saving file");
-const QString kPartlySaved =
-    QStringLiteral("Error saving file. Only part of it could be written, "
-                   "so the file no longer holds a complete configuration.");
-
-bool runningAsRoot()
+// Runs `work` on a thread without root's power over every file, so that permissions count for
+// root too (capabilities belong to a thread), and with files limited to `maxFileSize` bytes:
+// a full disk, where with SIGXFSZ ignored a write fails with EFBIG.
+template <typename Work> void asOrdinaryUser(Work work, rlim_t maxFileSize = RLIM_INFINITY)
 {
-    return ::geteuid() == 0;
-}
-
-class ScriptedPrompts : public FilePrompts
-{
-public:
-    SaveChangesAnswer askSaveChanges(const UserMessage &) override { return SaveChangesAnswer::No; }
-    QString getSaveFileName(const QString &) override { return path; }
-    QString getOpenFileName(const QString &) override { return path; }
-    void showMessage(const UserMessage &message) override { messages << message.text; }
-
-    QString path;
-    QStringList messages;
-};
-
-class HostileFiles : public ::testing::Test
-{
-protected:
-    HostileFiles()
-    {
-        model.resetSettings();
-        testing::editConfiguration(model, [](Configuration &configuration) {
-            configuration.powerOnDelay = 9;
-            configuration.channels[3].periodic = 42;
-        });
-        testing::makeUnsavedChange(model);
-    }
-
-    QString path(const char *name) const { return m_folder.filePath(QString::fromLatin1(name)); }
-
-    // Opens `file` through File > Open and expects exactly `message`, with the model untouched.
-    void expectOpenRefused(const QString &file, const QString &message)
-    {
-        SCOPED_TRACE(file.toStdString());
-        const auto before = model.channels();
-        prompts.path = file;
-        prompts.messages.clear();
-        files.openConfiguration();
-        EXPECT_EQ(prompts.messages, QStringList{message});
-        EXPECT_EQ(model.channels(), before);
-        EXPECT_EQ(model.powerOnDelay(), 9);
-        EXPECT_TRUE(model.configChanged());
-        EXPECT_EQ(model.configFileName(), file);
-    }
-
-    // The same file through "orvexctl show": exit status 1 and the same text on stderr.
-    void expectShowRefused(const QString &file, const QString &message)
-    {
-        SCOPED_TRACE(file.toStdString());
-        QBuffer in, out, err;
-        in.open(QIODevice::ReadOnly);
-        out.open(QIODevice::WriteOnly);
-        err.open(QIODevice::WriteOnly);
-        ctl::Console console(in, out, err, false, false);
-        ctl::OrvexCtl program(console);
-        EXPECT_EQ(program.run({QStringLiteral("orvexctl"), QStringLiteral("show"), file}),
-                  ctl::kExitFailure);
-        EXPECT_EQ(QString::fromUtf8(err.data()).trimmed(), message);
-        EXPECT_TRUE(out.data().isEmpty());
-    }
-
-    void expectRefusedEverywhere(const QString &file, const QString &message)
-    {
-        expectOpenRefused(file, message);
-        expectShowRefused(file, message);
-    }
-
-    QByteArray goodFile(const QString &file)
-    {
-        ConfigModel other;
-        other.resetSettings();
-        testing::editConfiguration(
-            other, [](Configuration &configuration) { configuration.powerOnDelay = 27; });
-        EXPECT_EQ(saveConfigFile(other, file), FileStatus::Ok);
-        QFile saved(file);
-        EXPECT_TRUE(saved.open(QIODevice::ReadOnly));
-        return saved.readAll();
-    }
-
-    QByteArray contents(const QString &file)
-    {
-        QFile saved(file);
-        return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
-    }
-
-    QTemporaryDir m_folder;
-    ConfigModel model;
-    ScriptedPrompts prompts;
-    FileCommands files{model, prompts};
-};
-
-TEST_F(HostileFiles, ThingsThatAreNotFilesAreRefusedAtOnce)
-{
-    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("folder.ORV")));
-    expectRefusedEverywhere(path("folder.ORV"), kOpenError);
-
-    // A FIFO without a writer would block a plain open for ever.
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.ORV")).constData(), 0600), 0);
-    expectRefusedEverywhere(path("fifo.ORV"), kOpenError);
-
-    // Device nodes: one that reads nothing, and one that never ends.
-    expectRefusedEverywhere(QStringLiteral("/dev/null"), kOpenError);
-    expectRefusedEverywhere(QStringLiteral("/dev/zero"), kOpenError);
-}
-
-TEST_F(HostileFiles, BrokenSymlinksAreOpenErrors)
-{
-    ASSERT_TRUE(QFile::link(path("missing.ORV"), path("dangling.ORV")));
-    expectRefusedEverywhere(path("dangling.ORV"), kOpenError);
-
-    ASSERT_TRUE(QFile::link(path("loop-b.ORV"), path("loop-a.ORV")));
-    ASSERT_TRUE(QFile::link(path("loop-a.ORV"), path("loop-b.ORV")));
-    expectRefusedEverywhere(path("loop-a.ORV"), kOpenError);
-}
-
-TEST_F(HostileFiles, UnreadableFileIsAnOpenError)
-{
-    if (runningAsRoot())
-        GTEST_SKIP() << "root reads every file";
-    goodFile(path("secret.ORV"));
-    ASSERT_TRUE(QFile::setPermissions(path("secret.ORV"), QFile::WriteOwner));
-    expectRefusedEverywhere(path("secret.ORV"), kOpenError);
-}
-
-TEST_F(HostileFiles, HugeSparseFileIsMeasuredNotRead)
-{
-    // Four gigabytes of nothing: reading it would take long and loading it all would take the
-    // memory; its length alone refuses it.
-    const QString huge = path("huge.ORV");
-    {
-        const int fd = ::open(QFile::encodeName(huge).constData(), O_CREAT | O_WRONLY, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, off_t{4} << 30), 0);
-        ::close(fd);
-    }
-    expectRefusedEverywhere(huge, kInvalidFile);
-}
-
-// A full file system, played by a file size limit smaller than one image.  With SIGXFSZ
-// ignored the write fails with EFBIG, for root as for anyone.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_previous{};
-    void (*m_previousHandler)(int) = nullptr;
-    bool m_active = false;
-};
-
-TEST_F(HostileFiles, SavingOntoAFullDiskKeepsThePreviousFile)
-{
-    const QString file = path("kept.ORV");
-    const QByteArray previous = goodFile(file);
-    prompts.path = file;
-    bool saved = true;
-    {
-        FileSizeLimit limit(100);
-        ASSERT_TRUE(limit.active());
-        saved = files.saveFile();
-    }
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(prompts.messages, QStringList{kSaveError});
-    EXPECT_TRUE(model.configChanged());
-    EXPECT_EQ(contents(file), previous);
-    // Nothing half-written is left beside it either.
-    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{"kept.ORV"});
-
-    // With room again the same save goes through.
-    prompts.messages.clear();
-    EXPECT_TRUE(files.saveFile());
-    EXPECT_EQ(contents(file).size(), kImageSize);
-}
-
-// Runs `work` on a thread of its own without the power to write into any folder, which root
-// has; capabilities belong to a thread, so the rest of the test keeps them.
-template <typename Work> void withoutFileOverride(Work work)
-{
+    rlimit previous{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{std::min(maxFileSize, previous.rlim_max), previous.rlim_max};
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     std::thread([&work] {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3]{};
         if (::syscall(SYS_capget, &header, caps) == 0) {
-            caps[CAP_TO_INDEX(CAP_DAC_OVERRIDE)].effective &= ~CAP_TO_MASK(CAP_DAC_OVERRIDE);
+            for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+                caps[CAP_TO_INDEX(cap)].effective &= ~CAP_TO_MASK(cap);
             ::syscall(SYS_capset, &header, caps);
         }
         work();
     }).join();
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
 }
 
-struct FileStat
+struct stat fileStatus(const QString &file)
 {
-    ino_t inode = 0;
-    mode_t mode = 0;
+    struct stat status = {};
+    ::stat(QFile::encodeName(file).constData(), &status);
+    return status;
+}
+
+class HostileFiles : public ::testing::Test
+{
+protected:
+    QString path(const char *name) const { return m_folder.filePath(QString::fromLatin1(name)); }
+    QByteArray local(const char *name) const { return QFile::encodeName(path(name)); }
+
+    QTemporaryDir m_folder;
+    ConfigModel model;
+    const QByteArray m_previous = QByteArray(kImageSize, '\1'); // a file the model is not
 };
 
-FileStat fileStat(const QString &file)
+TEST_F(HostileFiles, AreRefusedAtOnceAndLeaveTheModel)
 {
-    struct stat info
-    {
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir(QStringLiteral("folder.ORV")));
+    ASSERT_EQ(::mkfifo(local("fifo.ORV"), 0600), 0);
+    ASSERT_TRUE(QFile::link(path("missing.ORV"), path("dangling.ORV")));
+    ASSERT_TRUE(writeFile(path("secret.ORV"), m_previous));
+    ASSERT_EQ(::chmod(local("secret.ORV"), 0200), 0);
+    ASSERT_TRUE(writeFile(path("huge.ORV"), {}));
+    ASSERT_EQ(::truncate(local("huge.ORV"), off_t{4} << 30), 0); // four sparse gigabytes
+
+    const std::pair<QString, FileStatus> files[] = {
+        {path("folder.ORV"), FileStatus::OpenError},
+        {path("fifo.ORV"), FileStatus::OpenError}, // without a writer, a plain open would block
+        {QStringLiteral("/dev/zero"), FileStatus::OpenError}, // never ends
+        {path("dangling.ORV"), FileStatus::OpenError},
+        {path("secret.ORV"), FileStatus::OpenError},
+        {path("huge.ORV"), FileStatus::InvalidFile}, // its length alone refuses it
     };
-    ::stat(QFile::encodeName(file).constData(), &info);
-    return {info.st_ino, info.st_mode & 07777};
+    makeUnsavedChange(model);
+    const ConfigImage before = encodeImage(model);
+    asOrdinaryUser([&] {
+        for (const auto &[file, status] : files)
+            EXPECT_EQ(loadConfigFile(model, file), status) << file.toStdString();
+    });
+    EXPECT_EQ(encodeImage(model), before);
+    EXPECT_TRUE(model.configChanged());
 }
 
-// A folder that takes no new files: a writable file in it is written in place, keeping its
-// permissions; a read-only one is refused and kept; a write cut short there says that the file
-// is damaged.  Everywhere else the file is replaced whole, also keeping its permissions.
-TEST_F(HostileFiles, SavingWhereNoTemporaryFileCanBeMade)
+// A file is saved whole beside the old one and renamed over it, keeping its permissions; only
+// in a folder that takes no new files is a writable file written in place, where a write cut
+// short says that the file is damaged.
+TEST_F(HostileFiles, SavesThatCannotCompleteKeepTheFileThatWasThere)
 {
     struct Case
     {
         const char *name;
-        bool folderWritable;
+        mode_t folderMode;
         mode_t fileMode;
-        bool diskFull;
-        QStringList messages;
-        bool replaced; // the file is another one afterwards, not the same one rewritten
+        rlim_t maxFileSize;
+        FileStatus status;
+        bool replaced; // another file afterwards, not the same one rewritten
     };
     const Case cases[] = {
-        {"writable folder", true, 0640, false, {}, true},
-        {"writable file", false, 0640, false, {}, false},
-        {"read-only file", false, 0440, false, {kSaveError}, false},
-        {"writable file, disk full", false, 0640, true, {kPartlySaved}, false},
+        {"writable folder", 0700, 0640, RLIM_INFINITY, FileStatus::Ok, true},
+        {"full disk", 0700, 0640, 100, FileStatus::SaveError, false},
+        {"read-only folder", 0500, 0640, RLIM_INFINITY, FileStatus::Ok, false},
+        {"read-only folder and file", 0500, 0440, RLIM_INFINITY, FileStatus::SaveError, false},
+        {"read-only folder, full disk", 0500, 0640, 100, FileStatus::PartlySaved, false},
     };
+    const QString file = path("Config.ORV");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString file = path("Config.ORV");
         QFile::remove(file);
-        const QByteArray previous = goodFile(file);
-        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), c.fileMode), 0);
-        const FileStat before = fileStat(file);
-        if (!c.folderWritable) {
-            ASSERT_EQ(::chmod(QFile::encodeName(m_folder.path()).constData(), 0500), 0);
-        }
+        ASSERT_TRUE(writeFile(file, m_previous));
+        ASSERT_EQ(::chmod(local("Config.ORV"), c.fileMode), 0);
+        const struct stat before = fileStatus(file);
+        ::chmod(QFile::encodeName(m_folder.path()), c.folderMode);
+        makeUnsavedChange(model);
 
-        prompts.path = file;
-        prompts.messages.clear();
-        testing::makeUnsavedChange(model);
-        bool saved = false;
-        withoutFileOverride([&] {
-            std::optional<FileSizeLimit> limit;
-            if (c.diskFull)
-                limit.emplace(100);
-            saved = files.saveFile();
-        });
-        ::chmod(QFile::encodeName(m_folder.path()).constData(), 0700);
+        FileStatus status = FileStatus::Ok;
+        asOrdinaryUser([&] { status = saveConfigFile(model, file); }, c.maxFileSize);
+        ::chmod(QFile::encodeName(m_folder.path()), 0700);
 
-        EXPECT_EQ(prompts.messages, c.messages);
-        EXPECT_EQ(saved, c.messages.isEmpty());
-        EXPECT_EQ(model.configChanged(), !saved);
-        const FileStat after = fileStat(file);
-        EXPECT_EQ(after.mode, c.fileMode);
-        EXPECT_EQ(after.inode != before.inode, c.replaced);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(model.configChanged(), status != FileStatus::Ok);
+        const struct stat after = fileStatus(file);
+        EXPECT_EQ(after.st_mode & 07777, c.fileMode);
+        EXPECT_EQ(after.st_ino != before.st_ino, c.replaced);
         EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{"Config.ORV"});
-        const ConfigImage image = encodeImage(model);
-        if (saved) {
-            EXPECT_EQ(contents(file),
-                      QByteArray(reinterpret_cast<const char *>(image.data()), kImageSize));
-        } else if (c.diskFull) {
-            EXPECT_LT(contents(file).size(), kImageSize);
-        } else {
-            EXPECT_EQ(contents(file), previous);
-        }
+        if (status == FileStatus::Ok)
+            EXPECT_EQ(readFile(file), bytesOf(encodeImage(model)));
+        else if (status == FileStatus::PartlySaved)
+            EXPECT_LT(readFile(file).size(), kImageSize);
+        else
+            EXPECT_EQ(readFile(file), m_previous);
     }
 }
 
 } // namespace
-} // namespace orvex
+} // namespace orvex::testing
