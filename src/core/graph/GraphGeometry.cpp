@@ -13,6 +13,24 @@ int clampedHysteresis(std::uint8_t hysteresis)
     return std::min<int>(hysteresis, 2);
 }
 
+struct BoundarySpread
+{
+    int above = 0;
+    int below = 0;
+};
+
+BoundarySpread boundarySpread(std::uint8_t hysteresis)
+{
+    switch (clampedHysteresis(hysteresis)) {
+    case 0:
+        return {0, 0};
+    case 1:
+        return {0, 1};
+    default:
+        return {1, 1};
+    }
+}
+
 QPointF mirrored(QPointF p, int height)
 {
     return {p.x(), height - p.y()};
@@ -90,18 +108,6 @@ int boundaryRow(int i, int sections, int height)
 {
     const double bandHeight = static_cast<double>(height) / sections;
     return nearest(bandHeight * i);
-}
-
-BoundarySpread boundarySpread(std::uint8_t hysteresis)
-{
-    switch (clampedHysteresis(hysteresis)) {
-    case 0:
-        return {0, 0};
-    case 1:
-        return {0, 1};
-    default:
-        return {1, 1};
-    }
 }
 
 std::vector<int> boundaryRows(int sections, int height, std::uint8_t hysteresis)

@@ -38,15 +38,9 @@ QPoint lowerArrowSeed(const ArrowGeometry &g, int height);
 // or three rows thick for hysteresis 0, 1, 2, in drawing order.
 std::vector<int> boundaryRows(int sections, int height, std::uint8_t hysteresis);
 
-// Row of the boundary line i (1 .. sections - 1) before thickening, and the rows that the
-// hysteresis adds around it: Low none, Medium one below, High one above and one below.
+// Row of the boundary line i (1 .. sections - 1) before the hysteresis thickens it: Low adds
+// nothing, Medium one row below, High one above and one below.
 int boundaryRow(int i, int sections, int height);
-struct BoundarySpread
-{
-    int above = 0;
-    int below = 0;
-};
-BoundarySpread boundarySpread(std::uint8_t hysteresis);
 
 // Centre of the label of section k among `sections` bands.
 QPoint sectionLabelPoint(int k, int sections, int width, int height);

@@ -51,13 +51,8 @@ void drawDirectionArrows(GraphCanvas &canvas, std::uint8_t direction, std::uint8
 void drawStepBoundaries(GraphCanvas &canvas, int sections, std::uint8_t hysteresis)
 {
     const int width = canvas.width();
-    const int height = canvas.height();
-    const BoundarySpread spread = boundarySpread(hysteresis);
-    for (int i = 1; i < sections; ++i) {
-        const int y = boundaryRow(i, sections, height);
-        for (int row = y - spread.above; row <= y + spread.below; ++row)
-            canvas.line(QPointF(0, row), QPointF(width, row), colours::boundary);
-    }
+    for (const int row : boundaryRows(sections, canvas.height(), hysteresis))
+        canvas.line(QPointF(0, row), QPointF(width, row), colours::boundary);
 }
 
 } // namespace orvex::graph
