@@ -318,10 +318,11 @@ private Q_SLOTS:
         pickFor(540, 0, [](KeyPicker *picker) { picker->close(); });
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!kept);
-        w.click("chkEnabled0"); // keyboard output off
         bool opened = false;
+        whenShown<KeyPicker>(&dialog, [&](KeyPicker *) { opened = true; });
+        Q_EMIT w.control<StepGraphView>("picGraph")->sectionActivated(kMaxSections); // no such
+        w.click("chkEnabled0"); // keyboard output off
         pickFor(100, 3, [&](KeyPicker *) { opened = true; });
-        QCoreApplication::processEvents();
         QVERIFY(!opened && !dialog.keyPicker());
     }
 

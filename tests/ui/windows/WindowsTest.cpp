@@ -108,7 +108,6 @@ private Q_SLOTS:
         // The divider is one pixel of the palette's button-shadow colour.
         const QImage bar = w.control<QWidget>("picStatus")->grab().toImage();
         QCOMPARE(bar.pixel(432, 10), w.window.palette().color(QPalette::Dark).rgb());
-        QVERIFY(bar.pixel(431, 10) != bar.pixel(432, 10));
     }
 
     void menusFollowTheirDesign()
@@ -159,8 +158,8 @@ private Q_SLOTS:
             w.devices.setPresent(0, false);
             w.link.pollDevice();
             QCOMPARE(status(w), "Searching for device...");
-            for (int i = 0; i < 6; ++i)
-                QCOMPARE(pixel(w, i, 0, 0) + pixel(w, i, 76, 260), "backgroundbackground");
+            for (int i = 0; i < 6; ++i) // bars or black at the bottom, had they stayed
+                QCOMPARE(pixel(w, i, 38, 260), "background");
             w.devices.setPresent(0, true);
             w.link.waitForDeviceTick();
             QCOMPARE(status(w), "Viewing device 1");
@@ -428,7 +427,6 @@ private Q_SLOTS:
         QCOMPARE(icon.size(), QSize(128, 128));
         QCOMPARE(qAlpha(icon.pixel(1, 1)), 0);                 // transparent corner
         QCOMPARE(icon.pixel(102, 28), qRgb(0x5a, 0xd0, 0x7a)); // status light
-        QCOMPARE(icon.pixel(25, 100), qRgb(0x4f, 0xa3, 0xe0)); // first channel's level
         reader.setFileName(QStringLiteral(ORVEX_TEST_ICON));
         reader.setScaledSize(QSize(16, 16));
         const QImage small = reader.read().convertToFormat(QImage::Format_ARGB32);
@@ -478,17 +476,18 @@ private Q_SLOTS:
         }
     }
 
-    // The file commands' messages show their icon and an OK button; the device-access offer asks
-    // Yes or No, and tells in the same kind of box.
+    // The file commands' messages show their icon and an OK button, modal to the main window;
+    // the device-access offer asks Yes or No, and tells in the same kind of box.
     void messageBoxes()
     {
-        WindowTest w;
-        QtFilePrompts filePrompts;
-        filePrompts.setDialogParent(&w.window);
-        MessageBoxAccessPrompts accessPrompts(&w.window);
+        // The program's own prompts, as main() has them, rather than WindowTest's scripted ones.
+        FakePlatform platform;
+        Program program{{std::make_unique<VirtualDeviceAccess>(), nullptr, &platform}};
+        MainWindow &window = program.window();
+        MessageBoxAccessPrompts accessPrompts(&window);
         QList<QMessageBox::Icon> shown;
         const auto answerWith = [&](QMessageBox::StandardButton button) {
-            whenShown<QMessageBox>(&w.window, [&, button](QMessageBox *box) {
+            whenShown<QMessageBox>(&window, [&, button](QMessageBox *box) {
                 QCOMPARE(box->windowTitle(), "ORVEX");
                 QCOMPARE(box->text(), "first\n(code 1)");
                 QVERIFY(button == QMessageBox::Ok ||
@@ -500,7 +499,7 @@ private Q_SLOTS:
         for (const MessageIcon icon : {MessageIcon::None, MessageIcon::Information,
                                        MessageIcon::Exclamation, MessageIcon::Critical}) {
             answerWith(QMessageBox::Ok);
-            filePrompts.showMessage({"first\r\n(code 1)", "ORVEX", icon});
+            window.showMessage({"first\r\n(code 1)", "ORVEX", icon});
         }
         answerWith(QMessageBox::Ok);
         accessPrompts.showMessage({"first\r\n(code 1)", "ORVEX", MessageIcon::Critical});
