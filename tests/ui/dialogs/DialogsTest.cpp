@@ -93,7 +93,8 @@ private Q_SLOTS:
     {
         DialogTest w;
         SettingsDialog &dialog = w.settings(2);
-        QCOMPARE(dialog.windowTitle(), "ORVEX Configuration Utility - Channel 3 Settings");
+        QCOMPARE(dialog.objectName() + ": " + dialog.windowTitle(),
+                 "frmSettings: ORVEX Configuration Utility - Channel 3 Settings");
         QCOMPARE(dialog.size(), QSize(369, 561));
         const QStringList designed{"picGraph 8,8 225x545  [Step graph]",
                                    "Frame1 240,8 121x329 ",
@@ -221,7 +222,6 @@ private Q_SLOTS:
             DialogTest w;
             SettingsDialog &dialog = w.settings(2);
             dialog.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             w.list("Hysteresis")->setCurrentIndex(2);
             w.list("Preload")->setCurrentIndex(0);
             QCOMPARE(w.model.hysteresisThreshold(2), 16);
@@ -360,7 +360,7 @@ private Q_SLOTS:
     {
         WindowTest w;
         const KeyPicker picker(&w.settings(0));
-        QCOMPARE(picker.windowTitle(), "Select a key");
+        QCOMPARE(picker.objectName() + ": " + picker.windowTitle(), "frmKeyboard: Select a key");
         QCOMPARE(picker.size(), QSize(905, 328));
         QVERIFY(picker.windowFlags().testFlag(Qt::Tool));
         const QStringList designed{"picFrame 0,0 905x249 ",
@@ -395,7 +395,6 @@ private Q_SLOTS:
         picker->onFocusTimer();
         QVERIFY(focusTimer->isActive());
         picker->show();
-        QVERIFY(QTest::qWaitForWindowExposed(picker.data()));
         picker->onFocusTimer();
         QVERIFY(!focusTimer->isActive());
         QTest::keyClick(picker.data(), Qt::Key_Escape);
