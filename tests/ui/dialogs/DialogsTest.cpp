@@ -354,8 +354,9 @@ private Q_SLOTS:
 
     // ---- the key picker ---------------------------------------------------------------------
 
-    // Every key of the table gets its button, named by its code, captioned literally and
-    // spoken by its full name; where the keys lie is the table's, checked with it.
+    // Every key of the table gets its button, named by its code, captioned literally, with its
+    // full name as tooltip and for screen readers; where the keys lie is the table's, checked
+    // with the table.
     void pickerFollowsItsDesign()
     {
         WindowTest w;
