@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QEvent>
 #include <QIcon>
+#include <QLabel>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -23,10 +24,17 @@ using namespace orvex;
 // whole process (bench/run does).
 const QString kQuitAfterShowOption = QStringLiteral("quit-after-show");
 
+// Not shown by --help either: once the main window is on screen and a device is viewed, prints
+// the status bar's text and ends the program through its exit procedure.  A test started from
+// outside (tests/programs/orvex-config) sees with it that the program's own timers find a device
+// after start-up and that the exit procedure ends the event loop.
+const QString kQuitWhenViewingOption = QStringLiteral("quit-when-viewing");
+
 struct ProgramOptions
 {
     DeviceOptions devices;
     bool quitAfterShow = false;
+    bool quitWhenViewing = false;
 };
 
 // Runs the window's exit procedure right after its first paint.
@@ -45,13 +53,43 @@ protected:
         if (event->type() == QEvent::Paint) {
             m_window.removeEventFilter(this);
             // Queued, so that this paint is finished and on the screen first.
-            QMetaObject::invokeMethod(&m_window, &MainWindow::onExitTriggered, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&m_window, &MainWindow::onExitTriggered,
+                                      Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
     MainWindow &m_window;
+};
+
+// Prints the status bar once the shown window views a device, then runs the exit procedure.
+class QuitWhenViewing : public QObject
+{
+public:
+    QuitWhenViewing(MainWindow &window, DeviceLink &link)
+        : m_window(window)
+    {
+        // Connected after the window's own handler, so that the status bar already shows the
+        // viewed device.
+        m_connection =
+            connect(&link, &DeviceLink::stateChanged, this, &QuitWhenViewing::onStateChanged);
+    }
+
+private:
+    void onStateChanged(const LinkState &state)
+    {
+        if (!state.viewing || !m_window.isVisible())
+            return;
+        disconnect(m_connection);
+        const auto *status = m_window.findChild<QLabel *>(QStringLiteral("lblStatus"));
+        std::printf("%s\n", qPrintable(status->text()));
+        std::fflush(stdout);
+        QMetaObject::invokeMethod(&m_window, &MainWindow::onExitTriggered, Qt::QueuedConnection);
+    }
+
+    MainWindow &m_window;
+    QMetaObject::Connection m_connection;
 };
 
 void describeProgram()
@@ -71,6 +109,11 @@ void describeOptions(QCommandLineParser &parser)
                                      QStringLiteral("Quit as soon as the main window is painted."));
     quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitAfterShow);
+    QCommandLineOption quitWhenViewing(
+        kQuitWhenViewingOption,
+        QStringLiteral("Print the status bar and quit as soon as a device is viewed."));
+    quitWhenViewing.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(quitWhenViewing);
 }
 
 // --help and --version are answered before the windowing system is touched, so that they work
@@ -102,7 +145,8 @@ std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
                      qPrintable(error));
         return std::nullopt;
     }
-    return ProgramOptions{*devices, parser.isSet(kQuitAfterShowOption)};
+    return ProgramOptions{*devices, parser.isSet(kQuitAfterShowOption),
+                          parser.isSet(kQuitWhenViewingOption)};
 }
 
 int runProgram(QApplication &app, const ProgramOptions &options)
@@ -123,6 +167,9 @@ int runProgram(QApplication &app, const ProgramOptions &options)
     std::optional<QuitAfterFirstPaint> quitAfterShow;
     if (options.quitAfterShow)
         quitAfterShow.emplace(window);
+    std::optional<QuitWhenViewing> quitWhenViewing;
+    if (options.quitWhenViewing)
+        quitWhenViewing.emplace(window, program->link());
     return QApplication::exec();
 }
 
