@@ -128,6 +128,7 @@ TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
     stored[75] = 0x99; // a reserved byte: not part of the configuration
     writeFile(path("in.orv"), bytesOf(stored));
     const QString json = run({"show", path("in.orv"), "--json"}).out;
+    EXPECT_TRUE(json.contains("\"[ctrl] [alt] Delete\",\n")); // key names beside the codes
     EXPECT_EQ(run({"compose", "-", path("out.orv")}, nullptr, json.toUtf8()), (Outcome{0, "", ""}));
     EXPECT_EQ(readFile(path("out.orv")), decoded(stored));
     writeFile(path("bad.json"),

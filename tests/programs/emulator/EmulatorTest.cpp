@@ -15,7 +15,7 @@
 namespace orvex {
 namespace {
 
-// A line may come in pieces; one too long is answered once, and the stream goes on after it.
+// A line may come in pieces; one too long comes out empty, and the stream goes on after it.
 TEST(LineFramer, CutsLinesAcrossAppendsAndBoundsTheirLength)
 {
     LineFramer framer;
