@@ -116,7 +116,7 @@ TEST_F(CtlTest, UsageErrorsExitWithTwoAndTheHelpWithZero)
     for (const QString &line : help.out.split('\n'))
         EXPECT_TRUE(line.size() <= 79 && QRegularExpression("^((|  |      )[^ ](.*[^ ])?)?$").match(line).hasMatch()) << line.toStdString();
     EXPECT_TRUE(help.out.endsWith("\n\nExit status: 0 success, 1 the file or the device failed, 2 usage error.\n"));
-    EXPECT_TRUE(run({"read", "--help"}).out.startsWith("Usage: orvexctl read FILE [--device 1|2]\n"));
+    EXPECT_TRUE(run({"read", "--help"}).out.startsWith("Usage: orvexctl read FILE [--device 1|2]\nRead the device's configuration and save it to FILE.\n"));
     for (const char *option : {"--version", "-v"})
         EXPECT_TRUE(QRegularExpression("^orvexctl \\d+\\.\\d\\d\\n$").match(run({option}).out).hasMatch());
     // clang-format on
