@@ -1,0 +1,156 @@
+// The hidapi backend against scripted composite devices behind its system seam, and the report
+// descriptors it tells their interfaces apart by.
+
+#include "Printers.h"
+#include "ScriptedHidPlatform.h"
+#include "core/access/DeviceProtocol.h"
+#include "core/backends/hidapi/HidReportDescriptor.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+
+namespace orvex::testing {
+namespace {
+
+using enum InterfaceKind;
+
+TEST(HidReportDescriptor, GivesTheFirstUsagePageAndEveryReportsLengths)
+{
+    // clang-format off
+    const std::pair<Report, const char *> cases[] = {
+        {descriptors::kKeyboard, "1 0:8/1/0"}, {descriptors::kVendor, "ff00 1:6/6/0"},
+        // Numbered reports count their ID byte, in the directions they declare only.
+        {{0x05, 0x0C, 0xA1, 0x01, 0x85, 0x02, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0x85, 0x05, 0x95, 0x3F,
+          0x91, 0x02, 0xB1, 0x02, 0xC0}, "c 2:3/0/0 5:0/64/64"},
+        // A pop restores the pushed state; a pop without a push changes nothing.
+        {{0xA1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x04, 0xA4, 0x75, 0x01, 0x81, 0x02, 0xB4, 0x91, 0x02,
+          0xB4, 0xB1, 0x02, 0xC0}, "0 1:2/5/5"},
+        // The page of the first top-level collection, not of a nested or a later one.
+        {{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x05, 0x01, 0xA1, 0x00, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0xC0,
+          0xC0, 0x05, 0x09, 0xA1, 0x01, 0xC0}, "ff00 0:2/0/0"},
+        {{0xFE, 0x03, 0x10, 0x85, 0x07, 0x81, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02}, "0 0:2/0/0"}, // long item
+        // Absurd sizes are held to what hidraw carries; a cut item ends the parse.
+        {{0x85, 0x01, 0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02, 0x81, 0x02},
+         "0 1:16385/0/0"},
+        {{0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0x26, 0xFF}, "0 0:2/0/0"}, {{}, "0"}};
+    // clang-format on
+    for (const auto &[descriptor, expected] : cases) {
+        const HidReportLayout layout = parseReportDescriptor(descriptor);
+        QString text = QString::number(layout.usagePage, 16);
+        for (const auto &[id, n] : layout.reports)
+            text += QString::asprintf(" %d:%d/%d/%d", id, n.input, n.output, n.feature);
+        EXPECT_EQ(text, expected);
+    }
+}
+
+// A hidapi backend on a scripted system of its own.
+struct Backend
+{
+    HidHandle open()
+    {
+        HidHandle handle = kClosedHandle;
+        EXPECT_EQ(access.OpenHidDevice(0x6148, 6, 6, handle), hid::kSuccess);
+        return handle;
+    }
+    HidInterfaceInfo chosen()
+    {
+        const auto listed = access.interfaces(0x6148);
+        EXPECT_EQ(std::ranges::count_if(listed, &HidInterfaceInfo::chosen), 1);
+        return *std::ranges::find_if(listed, &HidInterfaceInfo::chosen);
+    }
+
+    ScriptedHidPlatform &script = *new ScriptedHidPlatform; // owned by the backend
+    HidapiDeviceAccess access{std::unique_ptr<HidPlatform>(&script)};
+};
+
+// The keyboard answers every request with a keystroke that starts with our report ID: in every
+// order the system may list the interfaces in, only the vendor one is ever talked to.
+TEST(HidapiBackend, TalksOnlyToTheVendorInterfaceInEveryEnumerationOrder)
+{
+    std::vector<InterfaceKind> order = {Keyboard, Joystick, Vendor};
+    do {
+        Backend each;
+        each.script.addComposite(order);
+        HidReport reply{};
+        HidHandle handle = each.open();
+        EXPECT_EQ(each.access.WriteHidDevice(handle, writeRequest(508, 7), reply), hid::kSuccess);
+        EXPECT_TRUE(each.script.node(Keyboard).written.empty());
+        EXPECT_EQ(each.chosen(), (HidInterfaceInfo{each.script.node(Vendor).interface.path, 0xFF00,
+                                                   1, 6, 6, true}));
+    } while (std::ranges::next_permutation(order).found);
+}
+
+// `copies` of `report` come before the device's own reply.
+std::function<void(ScriptedNode &)> before(Report report, int copies = 1)
+{
+    return [report, copies](ScriptedNode &vendor) {
+        vendor.onWrite = [&vendor, answer = vendor.onWrite, report, copies](const Report &r) {
+            vendor.input.insert(vendor.input.end(), copies, report);
+            answer(r);
+        };
+    };
+}
+
+// A reply is a report of our ID and length that came in time; whatever came before the request
+// is stale and thrown away.
+TEST(HidapiBackend, AnExchangeEndsWithTheDevicesOwnReplyOrAFailureWithinItsTimeOut)
+{
+    using Arrange = std::function<void(ScriptedNode &)>;
+    // clang-format off
+    const std::pair<Arrange, HidStatus> cases[] = {
+        {[](ScriptedNode &vendor) { vendor.input.push_back({1, 0x82, 0x20, 0, 9, 0}); }, hid::kSuccess},
+        {before({2, 0x82, 7, 7, 7, 0}), hid::kSuccess}, {before(kCtrlAKeyboardReport), hid::kSuccess},
+        {before({1, 0x82, 7}), hid::kSuccess}, {before({2, 0, 0, 0, 0, 0}, 1000), hid::kTimeout},
+        {[](ScriptedNode &vendor) { vendor.onWrite = nullptr; }, hid::kTimeout},
+        {[](ScriptedNode &vendor) { vendor.lateReads = 1; }, hid::kTimeout},
+        {[](ScriptedNode &vendor) { vendor.unplugAfterNextWrite = true; }, hid::kIoError},
+        {[](ScriptedNode &vendor) { vendor.unplugged = true; }, hid::kIoError}};
+    // clang-format on
+    for (const auto &[arrange, status] : cases) {
+        Backend backend;
+        backend.script.addComposite({Keyboard, Vendor});
+        backend.script.device.device(0).liveValues = {1, 2, 3, 4, 5, 6};
+        HidHandle handle = backend.open();
+        arrange(backend.script.node(Vendor));
+        HidReport reply{9, 9, 9, 9, 9, 9};
+        EXPECT_EQ(backend.access.WriteHidDevice(handle, readRequest(0x2000), reply), status);
+        EXPECT_EQ(reply, (status == hid::kSuccess ? HidReport{1, 0x82, 1, 2, 3, 0}
+                                                  : HidReport{9, 9, 9, 9, 9, 9}));
+        EXPECT_LE(std::ranges::max(backend.script.node(Vendor).readTimeouts),
+                  HidapiDeviceAccess::kReplyTimeoutMs);
+    }
+}
+
+TEST(HidapiBackend, OpenFailuresSayWhyHandlesOwnTheirNodesAndRestartsResetTheUsbDevice)
+{
+    Backend backend;
+    ScriptedHidPlatform &script = backend.script;
+    script.addComposite({Keyboard, Vendor});
+    HidHandle handle = kClosedHandle;
+    // clang-format off
+    for (const auto &[error, status] : {std::pair{EACCES, hid::kAccessDenied}, {EPERM, hid::kAccessDenied},
+             {EBUSY, hid::kInUse}, {ENODEV, hid::kNotPresent}, {EIO, hid::kIoError}}) {
+        // clang-format on
+        script.node(Vendor).openError = error;
+        EXPECT_EQ(backend.access.OpenHidDevice(0x6148, 6, 6, handle), status) << error;
+    }
+    script.node(Vendor).openError = 0;
+    EXPECT_EQ(backend.access.OpenHidDevice(0x6149, 6, 6, handle), hid::kNotPresent);
+    EXPECT_EQ(backend.access.OpenHidDevice(0x6148, 6, 64, handle), hid::kBadArgument);
+    HidHandle first = backend.open(), closed = first;
+    EXPECT_EQ(backend.access.CloseHidDevice(first), hid::kSuccess);
+    EXPECT_EQ(first + script.node(Vendor).openConnections + script.node(Keyboard).openConnections,
+              0);
+    HidReport reply{};
+    EXPECT_EQ(backend.access.WriteHidDevice(closed, readRequest(0), reply), hid::kBadHandle);
+    EXPECT_EQ(backend.access.CloseHidDevice(closed), hid::kBadHandle);
+    script.resetStatus = hid::kNotPresent;
+    for (const char *id : {"vid_04b4&pid_6149", "x", static_cast<const char *>(nullptr)})
+        EXPECT_EQ(backend.access.RestartHidDevice(id),
+                  id && *id == 'v' ? hid::kNotPresent : hid::kBadArgument);
+    EXPECT_EQ(script.resets, (std::vector<UsbId>{{0x04B4, 0x6149}}));
+}
+
+} // namespace
+} // namespace orvex::testing

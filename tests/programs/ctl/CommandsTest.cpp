@@ -1,0 +1,296 @@
+// orvexctl's commands, run in this process on memory streams: against files in a temporary
+// folder, the virtual devices, and a scripted composite device behind the hidapi backend.
+
+#include "ModelEditing.h"
+#include "Printers.h"
+#include "ScriptedHidPlatform.h"
+#include "TestFiles.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "programs/ctl/ConfigJson.h"
+#include "programs/ctl/Console.h"
+#include "programs/ctl/DeviceSession.h"
+#include "programs/ctl/LiveMonitor.h"
+#include "programs/ctl/OrvexCtl.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace orvex::ctl {
+namespace {
+
+using namespace orvex::testing;
+
+// What a run printed on its two streams, and its exit status.
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+
+    bool operator==(const Outcome &) const = default;
+    friend void PrintTo(const Outcome &o, std::ostream *os)
+    {
+        *os << o.status << " \"" << o.out.toStdString() << "\" \"" << o.err.toStdString() << '"';
+    }
+};
+
+// A Directional channel with modifiers, a delay and a joystick-only channel.
+ConfigImage sampleImage()
+{
+    Configuration c = defaultConfiguration();
+    c.powerOnDelay = 4;
+    const std::uint8_t ctrlAlt = kOperatorCtrl | kOperatorAlt, axisVno = 0x46;
+    c.channels[0] = {kDirectionalSteps, 2,      {0x4C, 0xE7}, {ctrlAlt, kOperatorShift}, 0, 25, 1,
+                     kModeBoth,         axisVno};
+    c.channels[5].mode = kModeJoystick;
+    return encodeImage(c);
+}
+
+// What a valid file decodes to, encoded again: reserved bytes and unused sections are gone.
+QByteArray decoded(const ConfigImage &image)
+{
+    ConfigModel model;
+    return decodeImage(model, image) ? bytesOf(encodeImage(model)) : QByteArray();
+}
+
+class CtlTest : public ::testing::Test
+{
+protected:
+    CtlTest()
+    {
+        static int argc = 1;
+        static char name[] = "test_programs_ctl", *argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+        writeFile(path("in.orv"), bytesOf(sampleImage()));
+        writeFile(path("dev.orv"), "old");
+    }
+
+    // Runs orvexctl on the given layer; without one, on the layer its options choose.
+    Outcome run(const QStringList &arguments, DeviceAccess *access, QByteArray input = {},
+                bool terminal = false)
+    {
+        QBuffer in(&input), out, err;
+        in.open(QIODevice::ReadOnly), out.open(QIODevice::WriteOnly),
+            err.open(QIODevice::WriteOnly);
+        Console console(in, out, err, terminal, terminal);
+        OrvexCtl program(console);
+        program.setDeviceAccess(access);
+        const int status = program.run(QStringList{"orvexctl"} + arguments);
+        return {status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
+    }
+    Outcome run(const QStringList &arguments) { return run(arguments, &devices); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    VirtualDeviceAccess devices;
+};
+
+// A usage error names the fault, then the usage of the command or the general help; the help
+// keeps to 79 columns with each description under its command.
+TEST_F(CtlTest, UsageErrorsExitWithTwoAndTheHelpWithZero)
+{
+    // clang-format off
+    const std::pair<QStringList, QString> cases[] = {
+        {{}, "no command given"}, {{"frobnicate"}, "unknown command \"frobnicate\""},
+        {{"show"}, "missing FILE"}, {{"compose"}, "missing JSON FILE"},
+        {{"show", "a", "b"}, "unexpected argument \"b\""}, {{"show", "a", "-q"}, "Unknown option 'q'."},
+        {{"show", ""}, "empty file name"}, {{"read", "a", "--device", "3"}, "--device must be 1 or 2"},
+        {{"monitor", "--polls", "0"}, "--polls must be a positive whole number"},
+        {{"devices", "--emulator", ""}, "--emulator needs the path of the emulator's socket."},
+        {{"devices", "--simulate", "--emulator", "e"}, "--simulate and --emulator cannot be used together."}};
+    for (const auto &[arguments, message] : cases) {
+        const Outcome result = run(arguments);
+        const QString command = arguments.value(0), usage = result.err.section('\n', 1, 2);
+        EXPECT_EQ(result.status * 1000 + result.out.size(), 2000) << message.toStdString();
+        EXPECT_EQ(result.err.section('\n', 0, 0), "orvexctl: " + message);
+        EXPECT_EQ(usage, arguments.isEmpty() || command == "frobnicate" ? "Usage: orvexctl COMMAND [options] [arguments]\n"
+            : run({command, "--help"}).out.section('\n', 0, 0) + "\nRun \"orvexctl " + command + " --help\" for more information.");
+    }
+    EXPECT_TRUE(devices.log().empty());
+    const Outcome help = run({"--help"});
+    EXPECT_TRUE(help == run({"help"}) && help == run({"-h"}) && help.status == 0);
+    for (const QString &line : help.out.split('\n'))
+        EXPECT_TRUE(line.size() <= 79 && QRegularExpression("^((|  |      )[^ ](.*[^ ])?)?$").match(line).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(help.out.endsWith("\n\nExit status: 0 success, 1 the file or the device failed, 2 usage error.\n"));
+    EXPECT_TRUE(run({"read", "--help"}).out.startsWith("Usage: orvexctl read FILE [--device 1|2]\nRead the device's configuration and save it to FILE.\n"));
+    for (const char *option : {"--version", "-v"})
+        EXPECT_TRUE(QRegularExpression("^orvexctl \\d+\\.\\d\\d\\n$").match(run({option}).out).hasMatch());
+    // clang-format on
+}
+
+TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
+{
+    ConfigImage stored = sampleImage();
+    stored[75] = 0x99; // a reserved byte: not part of the configuration
+    writeFile(path("in.orv"), bytesOf(stored));
+    const QString json = run({"show", path("in.orv"), "--json"}).out;
+    EXPECT_TRUE(json.contains("\"[ctrl] [alt] Delete\",\n")); // key names beside the codes
+    EXPECT_EQ(run({"compose", "-", path("out.orv")}, nullptr, json.toUtf8()), (Outcome{0, "", ""}));
+    EXPECT_EQ(readFile(path("out.orv")), decoded(stored));
+    writeFile(path("bad.json"),
+              QString(json).replace("\"periodic\": 25", "\"periodic\": 101").toUtf8());
+    writeFile(path("big.json"), QByteArray((1 << 20) + 1, ' '));
+    writeFile(path("short.orv"), QByteArray(511, '\0'));
+    const QString outOfRange = "channels[0].periodic: 101 is out of range 0-100";
+    // clang-format off
+    EXPECT_TRUE(run({"show", path("in.orv")}).out.startsWith("Power-on delay: 4 sec\n\nChannel 1\n"
+        "  Outputs:              Keyboard, Joystick\n  Number of steps:      Directional\n"
+        "  Hysteresis:           High\n  Preload:              On\n  Key repeat:           Off\n"
+        "  Periodic keystrokes:  2.5 sec\n  Joystick axis:        Vno\n  Step  Key\n"
+        "     1  [ctrl] [alt] Delete\n     2  [shift] Right Win\n\nChannel 2\n"));
+    const std::pair<QStringList, QString> failures[] = {
+        {{"show", path("short.orv")}, "Invalid configuration file"},
+        {{"show", path("none.orv"), "--json"}, "Error opening the file"},
+        {{"compose", path("bad.json"), path("out.orv")}, outOfRange},
+        {{"compose", path("bad.json"), path("none/out.orv")}, outOfRange},
+        {{"compose", path("big.json"), path("out.orv")}, path("big.json") + ": larger than 1 MiB, not a configuration"}};
+    // clang-format on
+    for (const auto &[arguments, message] : failures)
+        EXPECT_EQ(run(arguments), (Outcome{1, "", message + '\n'}));
+    EXPECT_EQ(readFile(path("out.orv")), decoded(stored)); // refused, so the old file stays
+}
+
+// The JSON is checked field by field against the image decoder's limits; a refusal leaves the
+// model alone.
+TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
+{
+    ConfigModel sample;
+    sample.replaceConfiguration(defaultConfiguration());
+    const QByteArray good =
+        QJsonDocument(ConfigJson::toJson(sample)).toJson(QJsonDocument::Compact);
+    const auto with = [&good](const char *from, const char *to, int which = 0) {
+        qsizetype at = -1;
+        for (int i = 0; i <= which; ++i)
+            at = good.indexOf(from, at + 1);
+        return QByteArray(good).replace(at, qstrlen(from), to);
+    };
+    // clang-format off
+    const std::pair<QByteArray, QString> cases[] = {
+        {with("\"periodic\":0", "\"periodic\":101", 2), "channels[2].periodic: 101 is out of range 0-100"},
+        {with("\"steps\":3", "\"steps\":0"), "channels[0].steps: 0 is out of range 1-6"},
+        {with("\"powerOnDelay\":0", "\"powerOnDelay\":31"), "powerOnDelay: 31 is out of range 0-30"},
+        {with("\"keys\":[0,0", "\"keys\":[0,300", 1), "channels[1].keys[1]: 300 is out of range 0-255"},
+        {with("\"keys\":[0,", "\"keys\":[", 1), "channels[1].keys: 7 entries, but the steps need exactly 8"},
+        {with("\"keys\":[", "\"keys\":5,\"x\":[", 2), "channels[2].keys: 5 is not an array"},
+        {with("\"axis\":48", "\"axis\":2.5"), "channels[0].axis: 2.5 is not an integer"},
+        {with("\"axis\":48", "\"axis\":-1e300"), "channels[0].axis: -1.0000000000000001e+300 is out of range 0-255"},
+        {with("\"mode\":0", "\"no\":0", 3), "channels[3].mode: missing"},
+        {with("\"channels\":[", "\"channels\":6,\"x\":["), "channels: 6 is not an array of 6 channels"},
+        {"{\"powerOnDelay\":0,\"channels\":[1,2,3,4,5,6]}", "channels[0]: 1 is not an object"},
+        {"[1, 2]", "expected a JSON object with powerOnDelay and channels"},
+        {"{\"powerOnDelay\": 1,", "JSON syntax error at offset 19: unterminated object"}};
+    // clang-format on
+    for (const auto &[text, message] : cases) {
+        ConfigModel model;
+        editConfiguration(model, [](Configuration &c) { c.powerOnDelay = 7; });
+        const Configuration before = model.configuration();
+        ConfigJson json;
+        EXPECT_FALSE(json.fromJson(text, model));
+        EXPECT_EQ(json.errorString(), message);
+        EXPECT_EQ(model.configuration(), before);
+    }
+}
+
+// A command works in one session: both devices attached at its start and released at its end,
+// and only a written device restarted.  On a terminal the progress is redrawn in place.
+TEST_F(CtlTest, ReadAndWriteMoveTheConfigurationInOneSession)
+{
+    devices.device(0).memory = sampleImage();
+    // clang-format off
+    EXPECT_EQ(run({"read", path("dev.orv")}), (Outcome{0, "The configuration was successfully read from the device\n", ""}));
+    EXPECT_EQ(readFile(path("dev.orv")), decoded(sampleImage()));
+    EXPECT_EQ(run({"write", path("in.orv"), "--device", "2"}), (Outcome{0, "The configuration was successfully saved to the device\n", ""}));
+    EXPECT_TRUE(decoded(devices.device(1).memory) == decoded(sampleImage()) && devices.device(1).memory[510] == 'R');
+    EXPECT_EQ(devices.device(0).restartCount * 2 + devices.device(1).restartCount, 1);
+    EXPECT_TRUE(devices.device(0).attached == false && devices.openHandleCount() == 0);
+    const QString progress = run({"write", path("in.orv")}, &devices, {}, true).err;
+    EXPECT_TRUE(progress.startsWith("\r\x1b[KWriting configuration - 0%, Writing data - 0%\r\x1b[KWriting "
+                                    "configuration - 17%, Writing data - 0%\r\x1b[K"));
+    EXPECT_TRUE(progress.endsWith("Writing configuration - 100%, Writing data - 100%\r\x1b[K") && !progress.contains('\n'));
+    // clang-format on
+}
+
+// A failed command says why on standard error and exits with 1, leaving the file as it was, no
+// device restarted and both released.
+TEST_F(CtlTest, FailedTransfersSayWhyAndChangeNothing)
+{
+    writeFile(path("short.orv"), QByteArray(100, 'x'));
+    // clang-format off
+    const std::tuple<std::function<void(VirtualDeviceAccess &)>, QStringList, QString> cases[] = {
+        {[](auto &d) { d.setPresent(1, false); }, {"read", path("dev.orv"), "--device", "2"}, "The ORVEX (2) was not found"},
+        {[](auto &d) { d.device(0).memory[508] = 31; }, {"read", path("dev.orv")}, "Invalid configuration"},
+        {[](auto &d) { d.failExchange(40); }, {"read", path("dev.orv")}, "Error while reading from the ORVEX (1)"},
+        {[](auto &) {}, {"read", path("none/dev.orv")}, "Error saving file"},
+        {[](auto &d) { d.setPresent(0, false); }, {"write", path("in.orv")}, "The ORVEX (1) was not found"},
+        {[](auto &d) { d.failExchange(9); }, {"write", path("in.orv")}, "Error while writing to the ORVEX (1)"},
+        {[](auto &) {}, {"write", path("short.orv")}, "Invalid configuration file"},
+        {[](auto &d) { d.setPresent(0, false), d.setPresent(1, false); }, {"monitor"}, "The ORVEX (1) was not found"}};
+    // clang-format on
+    for (const auto &[arrange, arguments, message] : cases) {
+        VirtualDeviceAccess fresh;
+        arrange(fresh);
+        EXPECT_EQ(run(arguments, &fresh), (Outcome{1, "", message + '\n'}));
+        EXPECT_EQ(readFile(path("dev.orv")), "old");
+        EXPECT_EQ(fresh.device(0).restartCount + fresh.openHandleCount(), 0);
+        EXPECT_TRUE(fresh.device(0).attached != true && fresh.device(1).attached != true);
+    }
+}
+
+// Through the hidapi backend, on a composite device: what `devices` says of its interfaces and
+// whether this user may use it.
+TEST_F(CtlTest, DevicesListsTheInterfacesOfAHidapiDeviceAndWhetherThisUserMayUseIt)
+{
+    auto &script = *new ScriptedHidPlatform;
+    HidapiDeviceAccess access{std::unique_ptr<HidPlatform>(&script)};
+    script.addComposite({InterfaceKind::Keyboard, InterfaceKind::Joystick, InterfaceKind::Vendor});
+    // clang-format off
+    EXPECT_TRUE(run({"devices"}, &access).out.startsWith("Device 1 (USB 04b4:6148): plugged in\n  HID interfaces:\n"
+        "    /dev/hidraw0  usage page 0x0001  report 0: input 8, output 1 bytes\n"
+        "    /dev/hidraw1  usage page 0x0001  report 0: input 3, output 0 bytes\n"
+        "    /dev/hidraw2  usage page 0xff00  report 1: input 6, output 6 bytes  (used)\n"
+        "  Access: usable\nDevice 2 (USB 04b4:6149): not plugged in\n\nudev rule: "));
+    script.node(InterfaceKind::Vendor).openError = EACCES;
+    const Outcome denied = run({"devices"}, &access);
+    EXPECT_TRUE(denied.status == 1 && denied.out.contains("\n  Access: permission denied for this user; in a terminal "
+        "these commands fix it:\n    sudo ") && denied.out.endsWith("\nNo ORVEX can be used by this program now.\n"));
+    // clang-format on
+}
+
+// On a terminal: a header, each poll redrawn over the last; every change of the link's state on
+// standard error, after the redrawn line was ended.  Elsewhere one line per poll.
+TEST_F(CtlTest, MonitorRedrawsOnATerminalAndEndsItsLineBeforeEachStateChange)
+{
+    QBuffer in, out, err;
+    in.open(QIODevice::ReadOnly), out.open(QIODevice::WriteOnly), err.open(QIODevice::WriteOnly);
+    Console console(in, out, err, true, true);
+    ConfigModel model;
+    model.resetSettings();
+    devices.setPresent(1, false);
+    DeviceSession session(devices, model, 0);
+    session.begin();
+    LiveMonitor monitor(session.link(), console, {});
+    ASSERT_TRUE(monitor.start());
+    devices.device(0).liveValues = {50, 0, 0, 0, 0, 200};
+    session.link().pollDevice();
+    devices.setPresent(0, false);
+    session.link().pollDevice();
+    session.link().waitForDeviceTick();
+    devices.setPresent(0, true);
+    session.link().waitForDeviceTick();
+    session.link().pollDevice();
+    monitor.stop();
+    session.link().pollDevice(); // a tick that came through after the end prints nothing
+    // clang-format off
+    EXPECT_EQ(out.data(), "Ch1   Ch2   Ch3   Ch4   Ch5   Ch6 \n\r\x1b[K 50^    0     0     0     0   200^\n"
+                          "\r\x1b[K 50     0     0     0     0   200 \n");
+    // clang-format on
+    EXPECT_EQ(err.data(), "Viewing device 1\nSearching for device...\nViewing device 1\n");
+    EXPECT_EQ(run({"monitor", "--polls", "3"}).out.count('\n'), 3); // the polls asked for
+}
+
+} // namespace
+} // namespace orvex::ctl

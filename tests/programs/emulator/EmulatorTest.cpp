@@ -1,0 +1,145 @@
+// orvex-emulator: one connection's side of its protocol, and where its socket goes.  The built
+// program, its server and its end are tested with orvexctl, which talks to it.
+
+#include "Printers.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "programs/emulator/EmulatorProtocol.h"
+#include "programs/emulator/EmulatorSocketPath.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace orvex {
+namespace {
+
+// A line may come in pieces; one too long comes out empty, and the stream goes on after it.
+TEST(LineFramer, CutsLinesAcrossAppendsAndBoundsTheirLength)
+{
+    LineFramer framer;
+    const QByteArray longest(emulator::kMaxLineLength, 'a');
+    framer.append("OPEN 61");
+    framer.append("48\r\n\n" + longest + "\r\n" + longest + "z\n" + longest + "zz" +
+                  QByteArray(1 << 22, 'c'));
+    framer.append("tail\nSTATE 2\n");
+    QList<QByteArray> lines;
+    while (framer.hasLine())
+        lines << framer.takeLine().text;
+    EXPECT_EQ(lines, (QList<QByteArray>{"OPEN 6148", "", longest, "", "", "STATE 2"}));
+}
+
+class EmulatorSessionTest : public ::testing::Test
+{
+protected:
+    QByteArray send(const QByteArray &line) { return session.handleLine(line); }
+
+    VirtualDeviceAccess access;
+    EmulatorSession session{access};
+};
+
+TEST_F(EmulatorSessionTest, RequestsDriveTheDevicesAndEachGetsItsReply)
+{
+    // clang-format off
+    const std::pair<QByteArray, QByteArray> exchanges[] = {
+        {"LIVE 1 1 2 3 4 5 0xff", "OK"}, {"UNPLUG 2", "OK"}, {"OPEN 6149", "ERR 1"}, {"PLUG 2", "OK"},
+        {"REFUSE 2 3", "OK"}, {"OPEN 6149", "ERR 3"}, {"CLEARFAULTS", "OK"}, {"open 6149", "OK 1"},
+        {"OPEN 6148", "OK 2"}, {"OPEN 1234", "ERR 1"}, {"XFER 2 018220010000", "OK 01820405ff00"},
+        {"XFER 2 028200000000", "ERR 7"}, {"POKE 2 0x1fe 82", "OK"}, {"ANIMATE 2 ON", "OK"},
+        {"XFER 1 018201FE0000", "OK 018201fe5200"}, {"xfer 1 018120000000", "OK 018120000000"},
+        {"STATE 2", "OK present=1 attached=yes restarts=0 handles=1 animated=1 refusal=0"},
+        {"UNPLUG 1", "OK"}, {"PLUG 1", "OK"}, {"XFER 2 018200000000", "ERR 4"}, // a handle ends
+        {"RESTART vid_04b4&pid_6149", "OK"}, {"RESTART nonsense", "ERR 7"}, // with its device
+        {"XFER 1 018200000000", "ERR 4"}, {"CLOSE 1", "OK"}, {"CLOSE 1", "ERR 6"},
+        {"XFER 1 018200000000", "ERR 6"}, {"ANIMATE 2 off", "OK"},
+        {"STATE 2", "OK present=1 attached=yes restarts=1 handles=0 animated=0 refusal=0"},
+        {"STATE 1", "OK present=1 attached=never restarts=0 handles=1 animated=0 refusal=0"},
+        {"EXCHANGES", "OK 6"}, {"OPEN 6148", "OK 3"}, {"FAIL 1 5", "OK"},
+        {"XFER 3 018100050000", "OK 018100050000"},
+        {"XFER 3 018100060700", "ERR 5"}, {"FAIL 0", "OK"}, {"XFER 3 018100060700", "ERR 4"},
+        {"UNPLUGAT 0 1", "OK"}, {"XFER 3 018200060000", "ERR 4"}, {"LOG", "OK 19"},
+        {"LOG 000000004", "OK open - 1 000000000000 000000000000"},
+        {"LOG 5", "OK xfer 1 0 018220010000 01820405ff00"}, {"LOGCLEAR", "OK"}, {"LOG", "OK 0"},
+        {"HELP", "OK ANIMATE CLEARFAULTS CLOSE DUMP EXCHANGES FAIL HELP LIVE LOG LOGCLEAR OPEN PLUG "
+                 "POKE REFUSE RESTART STATE UNPLUG UNPLUGAT XFER"}};
+    // clang-format on
+    for (const auto &[request, reply] : exchanges)
+        EXPECT_EQ(send(request), reply) << request.toStdString();
+    EXPECT_EQ(access.device(0).memory[6], VirtualDevice().memory[6]);
+    EXPECT_EQ(send("DUMP 2").mid(3 + 2 * 510), "5234");
+    EXPECT_EQ(send("STATE 1").left(13), "OK present=0 ");
+}
+
+TEST_F(EmulatorSessionTest, HandlesBelongToTheirSessionAndCloseWithIt)
+{
+    send("OPEN 6148");
+    auto other = std::make_unique<EmulatorSession>(access);
+    EXPECT_EQ(other->handleLine("OPEN 6149") + other->handleLine("XFER 1 018200000000") +
+                  other->handleLine("CLOSE 1"),
+              "OK 2ERR 6ERR 6");
+    other.reset();
+    EXPECT_EQ(access.openHandleCount(), 1);
+}
+
+// Any input, however malformed, gets one BAD reply and changes nothing.
+TEST_F(EmulatorSessionTest, MalformedLinesAreBadAndChangeNothing)
+{
+    send("OPEN 6148");
+    const ConfigImage memory = access.device(0).memory;
+    // clang-format off
+    const std::vector<QByteArray> malformed = {
+        "", "   ", "FOO", "OPEN", "OPEN 61488", "OPEN 614", "OPEN xyz1", "OPEN 6148 6149", "XFER 1",
+        "XFER abc 018200000000", "XFER -1 018200000000", "XFER 1 01820000000g", "XFER 1 0181000000",
+        "XFER 1 01810000000000", "XFER 4294967297 018100000000", "CLOSE", "CLOSE x",
+        "CLOSE 4294967297", "RESTART", "LIVE 3 1 2 3 4 5 6", "LIVE 1 1 2 3 4 5 256",
+        "LIVE 1 1 2 3 4 5", "POKE 1 512 0", "POKE 1 0 0x100",
+        "POKE 1 0x00001 0", "POKE 0 0 0", "FAIL -1", "FAIL 1 0", "FAIL 1 2 3", "FAIL 100000001",
+        "ANIMATE 1 maybe", "UNPLUG 3", "PLUG 0", "UNPLUGAT 1 3", "REFUSE 1 -2", "LOG x", "LOG 99999",
+        "LOG 1 2", "STATE", "DUMP 0", QByteArray("OPEN\0006148", 9), "OPEN \xff\xfe",
+        QByteArray(emulator::kMaxLineLength + 1, 'X')};
+    // clang-format on
+    for (const QByteArray &line : malformed)
+        EXPECT_TRUE(send(line).startsWith("BAD ")) << line.toStdString();
+    EXPECT_EQ(session.handle({{}, true}), "BAD line too long");
+    EXPECT_EQ(access.device(0).memory, memory);
+    EXPECT_EQ(access.exchangeCount(), 0);
+    EXPECT_EQ(send("STATE 1"),
+              "OK present=1 attached=never restarts=0 handles=1 animated=0 refusal=0");
+}
+
+// Without a runtime folder the socket goes into a folder of this user's own under the temporary
+// folder, which must be nobody else's to enter.
+TEST(EmulatorSocketPath, TheFallbackFolderIsMadePrivateAndCheckedBeforeUse)
+{
+    QTemporaryDir temporary;
+    qputenv("TMPDIR", temporary.path().toUtf8()); // each test runs in a process of its own
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString folder = temporary.filePath(QStringLiteral("orvex-emulator-%1").arg(::getuid()));
+    const QByteArray native = QFile::encodeName(folder);
+    EXPECT_EQ(defaultEmulatorSocketPath(), folder + "/orvex-emulator.sock");
+    QString error;
+    // clang-format off
+    const std::pair<std::function<void()>, bool> cases[] = {
+        {[] {}, true}, {[&] { ::mkdir(native, 0700); }, true}, {[&] { ::mkdir(native, 0750); }, false},
+        {[&] { ::close(::creat(native, 0600)); }, false}, {[&] { QFile::link(temporary.path(), folder); }, false},
+        {[&] { ::mkdir(native, 0700), void(::chown(native, 1, 1)); }, ::geteuid() != 0}}; // another user's
+    // clang-format on
+    for (const auto &[make, accepted] : cases) {
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        make();
+        error.clear();
+        EXPECT_EQ(prepareSocketFolder(defaultEmulatorSocketPath(), &error), accepted);
+        EXPECT_EQ(error, accepted ? QString() : folder + " is not a private folder of this user");
+        EXPECT_TRUE(!accepted || QFile::permissions(folder).toInt() == 0x7700);
+    }
+    EXPECT_TRUE(prepareSocketFolder(temporary.filePath("elsewhere.sock"), &error)); // not checked
+    ASSERT_TRUE(QFile(temporary.filePath("file")).open(QIODevice::WriteOnly));
+    qputenv("TMPDIR", QFile::encodeName(temporary.filePath("file"))); // no folder can be made in it
+    EXPECT_FALSE(prepareSocketFolder(defaultEmulatorSocketPath(), &error));
+    EXPECT_TRUE(error.startsWith("Cannot create "));
+}
+
+} // namespace
+} // namespace orvex
