@@ -1,8 +1,8 @@
 #include "core/backends/DeviceAccessFactory.h"
 
-#include "core/backends/locking/DeviceLock.h"
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "core/backends/locking/DeviceLock.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QCommandLineParser>

@@ -1,6 +1,5 @@
 #include "core/config/ChannelEditRules.h"
 
-
 namespace orvex {
 
 std::optional<std::uint8_t> modeForBoxes(Qt::CheckState keyboard, Qt::CheckState joystick)

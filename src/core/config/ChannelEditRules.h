@@ -43,7 +43,6 @@ bool periodicEnabledForRepeat(std::uint8_t steps, std::uint8_t repeat);
 
 constexpr int kPeriodicEntryCount = 101; // "Disabled" and 0.1 .. 10.0 seconds
 
-
 // The joystick axes a channel may still choose, in list order: every axis but those that the
 // other channels with their joystick output on already drive.
 std::vector<JoystickAxis> offeredAxes(const std::array<ChannelSettings, kChannelCount> &channels,

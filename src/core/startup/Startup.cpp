@@ -1,9 +1,9 @@
 #include "core/startup/Startup.h"
 
-#include "core/platform/PlatformServices.h"
 #include "core/config/FileCommands.h"
-#include "core/link/DeviceMessages.h"
 #include "core/link/DeviceLink.h"
+#include "core/link/DeviceMessages.h"
+#include "core/platform/PlatformServices.h"
 
 namespace orvex {
 

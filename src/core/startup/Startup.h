@@ -30,8 +30,7 @@ enum class StartupOutcome {
 class Startup
 {
 public:
-    Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files,
-            StartupView &view);
+    Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files, StartupView &view);
 
     StartupOutcome run();
 

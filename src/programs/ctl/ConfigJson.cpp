@@ -177,8 +177,7 @@ bool ConfigJson::readChannels(const QJsonObject &object, Configuration &configur
     return true;
 }
 
-bool ConfigJson::readChannel(const QJsonValue &value, const QString &path,
-                             ChannelSettings &channel)
+bool ConfigJson::readChannel(const QJsonValue &value, const QString &path, ChannelSettings &channel)
 {
     if (!value.isObject())
         return fail(QStringLiteral("%1: %2 is not an object").arg(path, describe(value)));

@@ -8,7 +8,7 @@ namespace orvex {
 class ConfigModel;
 struct ChannelSettings;
 struct Configuration;
-}
+} // namespace orvex
 
 namespace orvex::ctl {
 

@@ -1,8 +1,7 @@
 #include "programs/emulator/EmulatorProtocol.h"
 
-#include "core/backends/emulator/EmulatorWire.h"
-
 #include "core/access/HardwareId.h"
+#include "core/backends/emulator/EmulatorWire.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <QList>

@@ -11,9 +11,13 @@ namespace {
 
 const QString kSocketName = QStringLiteral("orvex-emulator.sock");
 
+// QDir::tempPath() is empty when TMPDIR names a folder that does not exist; the folder would
+// then land at the root of the file system.
 QString privateFallbackFolder()
 {
-    return QDir::tempPath() + QStringLiteral("/orvex-emulator-") + QString::number(::getuid());
+    const QString temporary = QDir::tempPath();
+    return (temporary.isEmpty() ? QStringLiteral("/tmp") : temporary) +
+           QStringLiteral("/orvex-emulator-") + QString::number(::getuid());
 }
 
 } // namespace

@@ -1,15 +1,15 @@
 #include "ui/dialogs/SettingsDialog.h"
 
-#include "ui/graphs/GraphAccessibility.h"
-#include "core/graph/GraphGeometry.h"
-#include "ui/graphs/StepGraphView.h"
+#include "core/config/ChannelEditRules.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/SettingNames.h"
-#include "core/config/ChannelEditRules.h"
+#include "core/graph/GraphGeometry.h"
 #include "ui/dialogs/KeyPicker.h"
 #include "ui/dialogs/LabelledListAccessibility.h"
 #include "ui/dialogs/ScreenMetrics.h"
 #include "ui/dialogs/Twips.h"
+#include "ui/graphs/GraphAccessibility.h"
+#include "ui/graphs/StepGraphView.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

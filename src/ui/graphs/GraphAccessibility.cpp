@@ -1,10 +1,10 @@
 #include "ui/graphs/GraphAccessibility.h"
 
+#include "core/config/ChannelSettings.h"
+#include "core/keys/KeyNames.h"
+#include "core/link/DeviceLink.h"
 #include "ui/graphs/GraphView.h"
 #include "ui/graphs/StepGraphView.h"
-#include "core/config/ChannelSettings.h"
-#include "core/link/DeviceLink.h"
-#include "core/keys/KeyNames.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

@@ -1,7 +1,7 @@
 #include "ui/graphs/GraphElements.h"
 
-#include "ui/graphs/GraphCanvas.h"
 #include "core/graph/GraphGeometry.h"
+#include "ui/graphs/GraphCanvas.h"
 
 namespace orvex::graph {
 

@@ -1,7 +1,7 @@
 #include "ui/graphs/OverviewGraph.h"
 
-#include "ui/graphs/GraphElements.h"
 #include "core/config/ChannelSettings.h"
+#include "ui/graphs/GraphElements.h"
 
 namespace orvex {
 

@@ -1,8 +1,8 @@
 #include "ui/graphs/StepGraphView.h"
 
-#include "ui/graphs/GraphElements.h"
 #include "core/graph/GraphGeometry.h"
 #include "core/link/DeviceLink.h"
+#include "ui/graphs/GraphElements.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

@@ -1,14 +1,14 @@
 #include "ui/windows/MainWindow.h"
 
-#include "ui/windows/AboutWindow.h"
-#include "ui/windows/StatusWindow.h"
-#include "ui/graphs/GraphAccessibility.h"
-#include "ui/graphs/GraphView.h"
-#include "ui/graphs/OverviewGraph.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/config/SettingNames.h"
 #include "ui/dialogs/SettingsDialog.h"
+#include "ui/graphs/GraphAccessibility.h"
+#include "ui/graphs/GraphView.h"
+#include "ui/graphs/OverviewGraph.h"
+#include "ui/windows/AboutWindow.h"
+#include "ui/windows/StatusWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -208,8 +208,8 @@ QMenu *MainWindow::createOptionsMenu()
     mnuSuppress = mnuOptions->addMenu(QStringLiteral("&Delay keystrokes at power on"));
     mnuSuppress->setObjectName(QStringLiteral("mnuSuppress"));
     for (int i = 0; i < kDelayItems; ++i) {
-        mnuSupressItem[i] =
-            addMenuAction(mnuSuppress, QStringLiteral("mnuSupressItem%1").arg(i), powerOnDelayName(static_cast<std::uint8_t>(i)));
+        mnuSupressItem[i] = addMenuAction(mnuSuppress, QStringLiteral("mnuSupressItem%1").arg(i),
+                                          powerOnDelayName(static_cast<std::uint8_t>(i)));
         mnuSupressItem[i]->setCheckable(true);
         connect(mnuSupressItem[i], &QAction::triggered, this,
                 [this, i] { onDelayItemTriggered(i); });
@@ -239,8 +239,8 @@ void MainWindow::drawGraphs(const LiveSample &sample)
 MainWindow::OverviewInputs MainWindow::overviewInputs(const LiveSample &sample, int channel) const
 {
     const ChannelSettings &settings = m_channels[channel];
-    return {sample.values[channel], sample.directions[channel], settings.steps,
-            settings.hysteresis, picGraph[channel]->drawingAreaSize()};
+    return {sample.values[channel], sample.directions[channel], settings.steps, settings.hysteresis,
+            picGraph[channel]->drawingAreaSize()};
 }
 
 void MainWindow::clearGraphs()

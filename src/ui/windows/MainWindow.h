@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/startup/Startup.h"
-#include "core/link/ConfigTransfer.h"
 #include "core/config/ConfigModel.h"
+#include "core/link/ConfigTransfer.h"
 #include "core/link/DeviceLink.h"
+#include "core/startup/Startup.h"
 
 #include <QMainWindow>
 #include <QSize>

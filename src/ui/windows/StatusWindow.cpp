@@ -1,8 +1,8 @@
 #include "ui/windows/StatusWindow.h"
 
+#include "core/config/UserMessage.h"
 #include "ui/dialogs/FixedDialog.h"
 #include "ui/windows/MessageBoxes.h"
-#include "core/config/UserMessage.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -17,24 +17,29 @@ using enum InterfaceKind;
 
 TEST(HidReportDescriptor, GivesTheFirstUsagePageAndEveryReportsLengths)
 {
-    // clang-format off
     const std::pair<Report, const char *> cases[] = {
-        {descriptors::kKeyboard, "1 0:8/1/0"}, {descriptors::kVendor, "ff00 1:6/6/0"},
+        {descriptors::kKeyboard, "1 0:8/1/0"},
+        {descriptors::kVendor, "ff00 1:6/6/0"},
         // Numbered reports count their ID byte, in the directions they declare only.
-        {{0x05, 0x0C, 0xA1, 0x01, 0x85, 0x02, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0x85, 0x05, 0x95, 0x3F,
-          0x91, 0x02, 0xB1, 0x02, 0xC0}, "c 2:3/0/0 5:0/64/64"},
+        {{0x05, 0x0C, 0xA1, 0x01, 0x85, 0x02, 0x75, 0x08, 0x95, 0x02, 0x81,
+          0x02, 0x85, 0x05, 0x95, 0x3F, 0x91, 0x02, 0xB1, 0x02, 0xC0},
+         "c 2:3/0/0 5:0/64/64"},
         // A pop restores the pushed state; a pop without a push changes nothing.
-        {{0xA1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x04, 0xA4, 0x75, 0x01, 0x81, 0x02, 0xB4, 0x91, 0x02,
-          0xB4, 0xB1, 0x02, 0xC0}, "0 1:2/5/5"},
+        {{0xA1, 0x01, 0x85, 0x01, 0x75, 0x08, 0x95, 0x04, 0xA4, 0x75,
+          0x01, 0x81, 0x02, 0xB4, 0x91, 0x02, 0xB4, 0xB1, 0x02, 0xC0},
+         "0 1:2/5/5"},
         // The page of the first top-level collection, not of a nested or a later one.
-        {{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x05, 0x01, 0xA1, 0x00, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0xC0,
-          0xC0, 0x05, 0x09, 0xA1, 0x01, 0xC0}, "ff00 0:2/0/0"},
-        {{0xFE, 0x03, 0x10, 0x85, 0x07, 0x81, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02}, "0 0:2/0/0"}, // long item
+        {{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x05, 0x01, 0xA1, 0x00, 0x75, 0x08,
+          0x95, 0x02, 0x81, 0x02, 0xC0, 0xC0, 0x05, 0x09, 0xA1, 0x01, 0xC0},
+         "ff00 0:2/0/0"},
+        {{0xFE, 0x03, 0x10, 0x85, 0x07, 0x81, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02},
+         "0 0:2/0/0"}, // long item
         // Absurd sizes are held to what hidraw carries; a cut item ends the parse.
-        {{0x85, 0x01, 0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02, 0x81, 0x02},
+        {{0x85, 0x01, 0x77, 0xFF, 0xFF, 0xFF, 0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0x81, 0x02, 0x81,
+          0x02},
          "0 1:16385/0/0"},
-        {{0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0x26, 0xFF}, "0 0:2/0/0"}, {{}, "0"}};
-    // clang-format on
+        {{0x75, 0x08, 0x95, 0x02, 0x81, 0x02, 0x26, 0xFF}, "0 0:2/0/0"},
+        {{}, "0"}};
     for (const auto &[descriptor, expected] : cases) {
         const HidReportLayout layout = parseReportDescriptor(descriptor);
         QString text = QString::number(layout.usagePage, 16);
@@ -60,8 +65,9 @@ struct Backend
         return *std::ranges::find_if(listed, &HidInterfaceInfo::chosen);
     }
 
-    ScriptedHidPlatform &script = *new ScriptedHidPlatform; // owned by the backend
-    HidapiDeviceAccess access{std::unique_ptr<HidPlatform>(&script)};
+    std::unique_ptr<ScriptedHidPlatform> owned = std::make_unique<ScriptedHidPlatform>();
+    ScriptedHidPlatform &script = *owned;
+    HidapiDeviceAccess access{std::move(owned)};
 };
 
 // The keyboard answers every request with a keystroke that starts with our report ID: in every
@@ -97,16 +103,19 @@ std::function<void(ScriptedNode &)> before(Report report, int copies = 1)
 TEST(HidapiBackend, AnExchangeEndsWithTheDevicesOwnReplyOrAFailureWithinItsTimeOut)
 {
     using Arrange = std::function<void(ScriptedNode &)>;
-    // clang-format off
     const std::pair<Arrange, HidStatus> cases[] = {
-        {[](ScriptedNode &vendor) { vendor.input.push_back({1, 0x82, 0x20, 0, 9, 0}); }, hid::kSuccess},
-        {before({2, 0x82, 7, 7, 7, 0}), hid::kSuccess}, {before(kCtrlAKeyboardReport), hid::kSuccess},
-        {before({1, 0x82, 7}), hid::kSuccess}, {before({2, 0, 0, 0, 0, 0}, 1000), hid::kTimeout},
+        {[](ScriptedNode &vendor) {
+             vendor.input.push_back({1, 0x82, 0x20, 0, 9, 0});
+         },
+         hid::kSuccess},
+        {before({2, 0x82, 7, 7, 7, 0}), hid::kSuccess},
+        {before(kCtrlAKeyboardReport), hid::kSuccess},
+        {before({1, 0x82, 7}), hid::kSuccess},
+        {before({2, 0, 0, 0, 0, 0}, 1000), hid::kTimeout},
         {[](ScriptedNode &vendor) { vendor.onWrite = nullptr; }, hid::kTimeout},
         {[](ScriptedNode &vendor) { vendor.lateReads = 1; }, hid::kTimeout},
         {[](ScriptedNode &vendor) { vendor.unplugAfterNextWrite = true; }, hid::kIoError},
         {[](ScriptedNode &vendor) { vendor.unplugged = true; }, hid::kIoError}};
-    // clang-format on
     for (const auto &[arrange, status] : cases) {
         Backend backend;
         backend.script.addComposite({Keyboard, Vendor});
@@ -122,34 +131,74 @@ TEST(HidapiBackend, AnExchangeEndsWithTheDevicesOwnReplyOrAFailureWithinItsTimeO
     }
 }
 
-TEST(HidapiBackend, OpenFailuresSayWhyHandlesOwnTheirNodesAndRestartsResetTheUsbDevice)
+// Without an interface that declares our report, a vendor-defined usage page wins over the
+// first interface; of two devices of one product the one first in the USB order is used,
+// however the system lists them.
+TEST(HidapiBackend, ChoosesAVendorPageThenTheFirstAndTheFirstDeviceInAStableOrder)
+{
+    Backend backend;
+    ScriptedHidPlatform &script = backend.script;
+    script.addComposite({Keyboard, Joystick});
+    ScriptedNode &vendor = script.addNode(Vendor);
+    vendor.descriptor = Report{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x85, 0x01,
+                               0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0}; // 8-byte input only
+    EXPECT_EQ(backend.chosen().node, vendor.interface.path);
+    script.node(Keyboard).descriptor.reset(); // unreadable: hidapi's usage page decides
+    vendor.descriptor.reset();
+    EXPECT_EQ(backend.chosen().node, vendor.interface.path);
+    vendor.interface.usagePage = 0x0001;
+    EXPECT_EQ(backend.chosen().node, script.node(Keyboard).interface.path);
+
+    Backend two;
+    two.script.addComposite({Keyboard, Vendor}, 0x6148, "usb1/1-4");
+    two.script.addComposite({Vendor, Keyboard}, 0x6148, "usb1/1-2");
+    HidHandle handle = two.open();
+    HidReport reply{};
+    EXPECT_EQ(two.access.WriteHidDevice(handle, writeRequest(0, 1), reply), hid::kSuccess);
+    EXPECT_TRUE(two.script.node(Vendor, 0).written.empty());
+    EXPECT_EQ(two.script.node(Vendor, 1).written.size(), 1u);
+}
+
+TEST(HidapiBackend, OpenFailuresSayWhyAndHandlesOwnTheirNodes)
 {
     Backend backend;
     ScriptedHidPlatform &script = backend.script;
     script.addComposite({Keyboard, Vendor});
     HidHandle handle = kClosedHandle;
-    // clang-format off
-    for (const auto &[error, status] : {std::pair{EACCES, hid::kAccessDenied}, {EPERM, hid::kAccessDenied},
-             {EBUSY, hid::kInUse}, {ENODEV, hid::kNotPresent}, {EIO, hid::kIoError}}) {
-        // clang-format on
+    const std::pair<int, HidStatus> refusals[] = {{EACCES, hid::kAccessDenied},
+                                                  {EPERM, hid::kAccessDenied},
+                                                  {EBUSY, hid::kInUse},
+                                                  {ENODEV, hid::kNotPresent},
+                                                  {EIO, hid::kIoError}};
+    for (const auto &[error, status] : refusals) {
         script.node(Vendor).openError = error;
         EXPECT_EQ(backend.access.OpenHidDevice(0x6148, 6, 6, handle), status) << error;
     }
     script.node(Vendor).openError = 0;
     EXPECT_EQ(backend.access.OpenHidDevice(0x6149, 6, 6, handle), hid::kNotPresent);
     EXPECT_EQ(backend.access.OpenHidDevice(0x6148, 6, 64, handle), hid::kBadArgument);
-    HidHandle first = backend.open(), closed = first;
+
+    HidHandle first = backend.open();
+    const HidHandle closed = first;
     EXPECT_EQ(backend.access.CloseHidDevice(first), hid::kSuccess);
-    EXPECT_EQ(first + script.node(Vendor).openConnections + script.node(Keyboard).openConnections,
-              0);
+    EXPECT_EQ(first, kClosedHandle);
+    EXPECT_EQ(script.node(Vendor).openConnections, 0);
+    EXPECT_EQ(script.node(Keyboard).openConnections, 0);
+    HidHandle stale = closed;
     HidReport reply{};
-    EXPECT_EQ(backend.access.WriteHidDevice(closed, readRequest(0), reply), hid::kBadHandle);
-    EXPECT_EQ(backend.access.CloseHidDevice(closed), hid::kBadHandle);
-    script.resetStatus = hid::kNotPresent;
-    for (const char *id : {"vid_04b4&pid_6149", "x", static_cast<const char *>(nullptr)})
-        EXPECT_EQ(backend.access.RestartHidDevice(id),
-                  id && *id == 'v' ? hid::kNotPresent : hid::kBadArgument);
-    EXPECT_EQ(script.resets, (std::vector<UsbId>{{0x04B4, 0x6149}}));
+    EXPECT_EQ(backend.access.WriteHidDevice(stale, readRequest(0), reply), hid::kBadHandle);
+    EXPECT_EQ(backend.access.CloseHidDevice(stale), hid::kBadHandle);
+}
+
+// A restart resets the USB device its text names, and says so when the device is gone.
+TEST(HidapiBackend, RestartsResetTheNamedUsbDevice)
+{
+    Backend backend;
+    backend.script.resetStatus = hid::kNotPresent;
+    EXPECT_EQ(backend.access.RestartHidDevice("vid_04b4&pid_6149"), hid::kNotPresent);
+    EXPECT_EQ(backend.access.RestartHidDevice("x"), hid::kBadArgument);
+    EXPECT_EQ(backend.access.RestartHidDevice(nullptr), hid::kBadArgument);
+    EXPECT_EQ(backend.script.resets, (std::vector<UsbId>{{0x04B4, 0x6149}}));
 }
 
 } // namespace

@@ -59,12 +59,14 @@ TEST_F(SystemTree, TheProbeFindsOurDevicesAndTheNodesThatRefuseThisUser)
     plug("1-2", "04b4 6148 1 7", "hidraw3", "0003:000004B4:00006148");
     plug("2-1", "04b4 6149 2 3", "hidraw5", "0003:000004B4:00006149");
     plug("1-1", "046d 6148 1 2", "hidraw1", "0003:0000046D:0000C31C");
-    plug("1-3", "04b4 6150 1 4", "hidraw0", "0005:000004B4:00006148"); // the same IDs over Bluetooth
+    // the same IDs over Bluetooth
+    plug("1-3", "04b4 6150 1 4", "hidraw0", "0005:000004B4:00006148");
     write("sys/bus/usb/devices/1-2:1.0/bInterfaceClass", "03\n"); // an interface, not a device
     write("dev/bus/usb/002/003");
     const std::pair<QStringList, std::array<State, 2>> cases[] = {
         {{}, {State::Accessible, State::Accessible}},
-        {{"dev/hidraw0", "dev/hidraw1", "dev/bus/usb/001/002"}, {State::Accessible, State::Accessible}},
+        {{"dev/hidraw0", "dev/hidraw1", "dev/bus/usb/001/002"},
+         {State::Accessible, State::Accessible}},
         {{"dev/hidraw3"}, {State::Inaccessible, State::Accessible}},
         {{"dev/bus/usb/001/007"}, {State::Accessible, State::Accessible}}, // udev has not made it
         {{"dev/hidraw5"}, {State::Accessible, State::Inaccessible}},
@@ -81,6 +83,125 @@ TEST_F(SystemTree, TheProbeFindsOurDevicesAndTheNodesThatRefuseThisUser)
     for (int outside : {-1, 2, INT_MIN, INT_MAX}) // no product of ours, and nothing read for it
         EXPECT_EQ(probe.state(outside), State::Absent) << outside;
     EXPECT_TRUE(nodeIsReadWritable(path("dev/hidraw3")) && !nodeIsReadWritable(path("dev/none")));
+}
+
+// The label of the file system a folder is the mount point of: from udev's by-label links
+// (readable by every user), else from the device itself; nothing for a folder that is no mount
+// point, nor for a mount without a device.
+TEST_F(SystemTree, TheVolumeLabelOfAMountPointComesFromItsDevice)
+{
+    for (const char *folder : {"mnt/cd", "mnt/usb stick", "mnt/tmp", "mnt/plain"})
+        ASSERT_TRUE(QDir().mkpath(path(folder)));
+    write("dev/sr0");
+    write("dev/sdb1");
+    ASSERT_TRUE(QDir().mkpath(path("dev/disk/by-label")));
+    ASSERT_TRUE(QFile::link(path("dev/sr0"), path("dev/disk/by-label/ORVEX\\x20CD")));
+    // The kernel writes a blank in a field as \040; a line without its separator is skipped.
+    write("mounts", "36 25 0:32 / " + path("mnt/cd").toUtf8() + " ro - iso9660 /dev/sr0 ro\n" +
+                        "37 25 8:17 / " + path("mnt/usb\\040stick").toUtf8() +
+                        " rw shared:1 - vfat /dev/sdb1 rw\n" + "38 25 0:40 / " +
+                        path("mnt/tmp").toUtf8() + " rw - tmpfs tmpfs rw\n" + "broken line\n");
+    const VolumeLabelLookup lookup(roots, [this](const QString &device) {
+        return device == path("dev/sdb1") ? QStringLiteral("STICK") : QString();
+    });
+    EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/cd")), "ORVEX CD");
+    EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/usb stick")), "STICK");
+    EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/tmp")), QString());
+    EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/plain")), QString());
+    EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/none")), QString());
+}
+
+// Asks and tells from a script.
+class ScriptedAccessPrompts : public AccessPrompts
+{
+public:
+    bool askYesNo(const UserMessage &question) override
+    {
+        questions.push_back(question);
+        return answer;
+    }
+    void showMessage(const UserMessage &message) override { messages.push_back(message); }
+
+    bool answer = true;
+    std::vector<UserMessage> questions;
+    std::vector<UserMessage> messages;
+};
+
+// Only for a device that refuses this user does the program offer to install its udev rule
+// through pkexec, and only where pkexec and the helper are there; a failed installation is said,
+// a dismissed authentication is not.  Start-up always carries on.
+TEST_F(SystemTree, TheUdevRuleIsOfferedForADeviceThatRefusesThisUser)
+{
+    plug("2-1", "04b4 6149 2 3", "hidraw5", "0003:000004B4:00006149");
+    struct Case
+    {
+        bool refused;
+        QString pkexec;
+        bool answer;
+        int exitCode;
+        int questions;
+        QStringList runs;
+        std::vector<UserMessage> messages;
+    };
+    const QStringList helper = {"/usr/bin/pkexec", "/helper"};
+    const Case cases[] = {
+        {false, "/usr/bin/pkexec", true, 0, 0, {}, {}},
+        {true, "", true, 0, 0, {}, {}},
+        {true, "/usr/bin/pkexec", false, 0, 1, {}, {}},
+        {true, "/usr/bin/pkexec", true, 0, 1, helper, {}},
+        {true, "/usr/bin/pkexec", true, 126, 1, helper, {}},
+        {true,
+         "/usr/bin/pkexec",
+         true,
+         1,
+         1,
+         helper,
+         {LinuxPlatformServices::installFailedMessage(1)}},
+    };
+    for (const Case &each : cases) {
+        denied.clear();
+        if (each.refused)
+            denied << path("dev/hidraw5");
+        QStringList runs;
+        LinuxSystem system;
+        system.roots = roots;
+        system.canReadWrite = [this](const QString &node) {
+            return !denied.contains(node);
+        };
+        system.installer = UdevRuleInstaller(each.pkexec, "/helper",
+                                             [&](const QString &program, const QStringList &args) {
+                                                 runs << program << args;
+                                                 return each.exitCode;
+                                             });
+        ScriptedAccessPrompts prompts;
+        prompts.answer = each.answer;
+        LinuxPlatformServices services(&prompts, system);
+        EXPECT_EQ(services.callsForElevation(), each.refused);
+        EXPECT_FALSE(services.elevate());
+        EXPECT_EQ(static_cast<int>(prompts.questions.size()), each.questions);
+        if (!prompts.questions.empty()) {
+            EXPECT_EQ(prompts.questions[0], LinuxPlatformServices::installQuestion(1));
+        }
+        EXPECT_EQ(runs, each.runs);
+        EXPECT_EQ(prompts.messages, each.messages);
+    }
+}
+
+// The commands that give this user access: copy the rule where udev reads rules unless it is
+// there, quoted for the shell, then load and apply it; the message ends with the diagnosis to run.
+TEST(PermissionProblem, TheMessageGivesTheCommandsForWhereTheRuleIs)
+{
+    const QString installed = "/usr/lib/udev/rules.d/70-orvex.rules";
+    EXPECT_EQ(udevRuleCommands(installed),
+              QStringList({"sudo udevadm control --reload-rules", "sudo udevadm trigger"}));
+    EXPECT_EQ(udevRuleCommands("/home/anna/my tools/it's/70-orvex.rules").value(0),
+              "sudo install -m 0644 '/home/anna/my tools/it'\\''s/70-orvex.rules' "
+              "/etc/udev/rules.d/70-orvex.rules");
+    const QStringList lines = permissionProblemMessage(1, installed).split(kLineBreak);
+    EXPECT_EQ(lines.value(0), "The ORVEX (Device 2, USB ID 04b4:6149) is plugged in,");
+    EXPECT_TRUE(lines.contains("The rule is installed at " + installed + ";"));
+    EXPECT_EQ(lines.mid(lines.size() - 5, 2), udevRuleCommands(installed));
+    EXPECT_EQ(lines.last(), "\"orvexctl devices\" shows what this user may open of each device.");
 }
 
 volatile std::sig_atomic_t g_ownHandlerRuns = 0;

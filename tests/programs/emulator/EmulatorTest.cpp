@@ -2,15 +2,21 @@
 // program, its server and its end are tested with orvexctl, which talks to it.
 
 #include "Printers.h"
+#include "TestFiles.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "programs/emulator/EmulatorProtocol.h"
+#include "programs/emulator/EmulatorServer.h"
 #include "programs/emulator/EmulatorSocketPath.h"
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -43,7 +49,8 @@ TEST_F(EmulatorSessionTest, RequestsDriveTheDevicesAndEachGetsItsReply)
 {
     // clang-format off
     const std::pair<QByteArray, QByteArray> exchanges[] = {
-        {"LIVE 1 1 2 3 4 5 0xff", "OK"}, {"UNPLUG 2", "OK"}, {"OPEN 6149", "ERR 1"}, {"PLUG 2", "OK"},
+        {"LIVE 1 1 2 3 4 5 0xff", "OK"}, {"UNPLUG 2", "OK"}, {"OPEN 6149", "ERR 1"},
+        {"PLUG 2", "OK"},
         {"REFUSE 2 3", "OK"}, {"OPEN 6149", "ERR 3"}, {"CLEARFAULTS", "OK"}, {"open 6149", "OK 1"},
         {"OPEN 6148", "OK 2"}, {"OPEN 1234", "ERR 1"}, {"XFER 2 018220010000", "OK 01820405ff00"},
         {"XFER 2 028200000000", "ERR 7"}, {"POKE 2 0x1fe 82", "OK"}, {"ANIMATE 2 ON", "OK"},
@@ -61,8 +68,8 @@ TEST_F(EmulatorSessionTest, RequestsDriveTheDevicesAndEachGetsItsReply)
         {"UNPLUGAT 0 1", "OK"}, {"XFER 3 018200060000", "ERR 4"}, {"LOG", "OK 19"},
         {"LOG 000000004", "OK open - 1 000000000000 000000000000"},
         {"LOG 5", "OK xfer 1 0 018220010000 01820405ff00"}, {"LOGCLEAR", "OK"}, {"LOG", "OK 0"},
-        {"HELP", "OK ANIMATE CLEARFAULTS CLOSE DUMP EXCHANGES FAIL HELP LIVE LOG LOGCLEAR OPEN PLUG "
-                 "POKE REFUSE RESTART STATE UNPLUG UNPLUGAT XFER"}};
+        {"HELP", "OK ANIMATE CLEARFAULTS CLOSE DUMP EXCHANGES FAIL HELP LIVE LOG LOGCLEAR OPEN "
+                 "PLUG POKE REFUSE RESTART STATE UNPLUG UNPLUGAT XFER"}};
     // clang-format on
     for (const auto &[request, reply] : exchanges)
         EXPECT_EQ(send(request), reply) << request.toStdString();
@@ -95,8 +102,8 @@ TEST_F(EmulatorSessionTest, MalformedLinesAreBadAndChangeNothing)
         "CLOSE 4294967297", "RESTART", "LIVE 3 1 2 3 4 5 6", "LIVE 1 1 2 3 4 5 256",
         "LIVE 1 1 2 3 4 5", "POKE 1 512 0", "POKE 1 0 0x100",
         "POKE 1 0x00001 0", "POKE 0 0 0", "FAIL -1", "FAIL 1 0", "FAIL 1 2 3", "FAIL 100000001",
-        "ANIMATE 1 maybe", "UNPLUG 3", "PLUG 0", "UNPLUGAT 1 3", "REFUSE 1 -2", "LOG x", "LOG 99999",
-        "LOG 1 2", "STATE", "DUMP 0", QByteArray("OPEN\0006148", 9), "OPEN \xff\xfe",
+        "ANIMATE 1 maybe", "UNPLUG 3", "PLUG 0", "UNPLUGAT 1 3", "REFUSE 1 -2", "LOG x",
+        "LOG 99999", "LOG 1 2", "STATE", "DUMP 0", QByteArray("OPEN\0006148", 9), "OPEN \xff\xfe",
         QByteArray(emulator::kMaxLineLength + 1, 'X')};
     // clang-format on
     for (const QByteArray &line : malformed)
@@ -106,6 +113,33 @@ TEST_F(EmulatorSessionTest, MalformedLinesAreBadAndChangeNothing)
     EXPECT_EQ(access.exchangeCount(), 0);
     EXPECT_EQ(send("STATE 1"),
               "OK present=1 attached=never restarts=0 handles=1 animated=0 refusal=0");
+}
+
+// A socket left behind by an emulator that is gone is replaced; a path that is not a socket is
+// never touched, so that a mistyped --socket cannot cost the user a file.
+TEST(EmulatorServer, ReplacesAStaleSocketButNoOtherFile)
+{
+    QTemporaryDir dir;
+    const QString stale = dir.filePath("stale.sock");
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(stale).constData(),
+                 sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    ::close(fd); // the file stays, with nobody listening
+
+    VirtualDeviceAccess devices;
+    EmulatorServer server(devices);
+    QString error;
+    EXPECT_TRUE(server.listen(stale, &error)) << error.toStdString();
+    server.close();
+
+    const QString file = dir.filePath("notes.txt");
+    ASSERT_TRUE(testing::writeFile(file, "keep"));
+    EXPECT_FALSE(server.listen(file, &error));
+    EXPECT_EQ(error, file + " exists and is not a socket; not replacing it");
+    EXPECT_EQ(testing::readFile(file), "keep");
 }
 
 // Without a runtime folder the socket goes into a folder of this user's own under the temporary
@@ -121,9 +155,13 @@ TEST(EmulatorSocketPath, TheFallbackFolderIsMadePrivateAndCheckedBeforeUse)
     QString error;
     // clang-format off
     const std::pair<std::function<void()>, bool> cases[] = {
-        {[] {}, true}, {[&] { ::mkdir(native, 0700); }, true}, {[&] { ::mkdir(native, 0750); }, false},
-        {[&] { ::close(::creat(native, 0600)); }, false}, {[&] { QFile::link(temporary.path(), folder); }, false},
-        {[&] { ::mkdir(native, 0700), void(::chown(native, 1, 1)); }, ::geteuid() != 0}}; // another user's
+        {[] {}, true},
+        {[&] { ::mkdir(native, 0700); }, true},
+        {[&] { ::mkdir(native, 0750); }, false},
+        {[&] { ::close(::creat(native, 0600)); }, false},
+        {[&] { QFile::link(temporary.path(), folder); }, false},
+        // given to another user, which only root can do; anyone else keeps a folder of their own
+        {[&] { ::mkdir(native, 0700), void(::chown(native, 1, 1)); }, ::geteuid() != 0}};
     // clang-format on
     for (const auto &[make, accepted] : cases) {
         QFile::remove(folder);
@@ -139,6 +177,10 @@ TEST(EmulatorSocketPath, TheFallbackFolderIsMadePrivateAndCheckedBeforeUse)
     qputenv("TMPDIR", QFile::encodeName(temporary.filePath("file"))); // no folder can be made in it
     EXPECT_FALSE(prepareSocketFolder(defaultEmulatorSocketPath(), &error));
     EXPECT_TRUE(error.startsWith("Cannot create "));
+    qputenv("TMPDIR",
+            QFile::encodeName(temporary.filePath("missing"))); // not the file system's root
+    EXPECT_EQ(defaultEmulatorSocketPath(),
+              QStringLiteral("/tmp/orvex-emulator-%1/orvex-emulator.sock").arg(::getuid()));
 }
 
 } // namespace

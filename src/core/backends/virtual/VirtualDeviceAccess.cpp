@@ -1,8 +1,8 @@
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
-#include "core/config/ConfigModel.h"
 #include "core/access/DeviceProtocol.h"
 #include "core/access/HardwareId.h"
+#include "core/config/ConfigModel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -63,7 +63,9 @@ std::array<std::uint8_t, 6> animatedLiveValues(std::int64_t step)
 VirtualDeviceAccess::VirtualDeviceAccess()
 {
     m_started.start();
-    m_clockMs = [this] { return m_started.elapsed(); };
+    m_clockMs = [this] {
+        return m_started.elapsed();
+    };
 }
 
 VirtualDevice &VirtualDeviceAccess::device(int deviceNumber)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/config/ConfigImage.h"
 #include "core/access/DeviceAccess.h"
+#include "core/config/ConfigImage.h"
 
 #include <QElapsedTimer>
 #include <array>
