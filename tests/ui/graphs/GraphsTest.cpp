@@ -2,11 +2,14 @@
 // design draws them, and which presses the widget showing them reports.  How it shows them is
 // proven by the windows that hold it.
 
+#include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/GraphCanvas.h"
 #include "ui/graphs/GraphView.h"
 #include "ui/graphs/OverviewGraph.h"
 #include "ui/graphs/StepGraph.h"
+#include "ui/graphs/StepGraphView.h"
 
+#include <QAccessible>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QSignalSpy>
@@ -231,6 +234,55 @@ private Q_SLOTS:
         QVERIFY(drawsAsNew("X"));
         settings.keyOperators[2] = kOperatorShift;
         QVERIFY(drawsAsNew("Y"));
+    }
+
+    // A screen reader hears the step graph as a list of its sections, the top one first, each
+    // named with its key, and reads where the input is as its description.  Up, Down, Home and
+    // End move the focus along the list.
+    void stepGraphReadsAsAListOfItsSections()
+    {
+        installGraphAccessibility();
+        ChannelSettings settings{.steps = 3, .mode = kModeBoth};
+        settings.keys[7] = 0x4B;
+        settings.keyOperators[7] = kOperatorCtrl | kOperatorShift;
+        settings.keyOperators[0] = kOperatorAlt; // not said without a key
+        StepGraphView view;
+        view.setDesignSize({225, 545});
+        view.draw({0, &settings, 8, 200, 0, "X"});
+        QAccessibleInterface *graph = QAccessible::queryAccessibleInterface(&view);
+        QCOMPARE(graph->role(), QAccessible::List);
+        QCOMPARE(graph->childCount(), 8);
+        QAccessibleInterface *top = graph->child(0);
+        QCOMPARE(top->text(QAccessible::Name), "Step 8: Ctrl+Shift+Page Up");
+        QCOMPARE(graph->child(7)->text(QAccessible::Name), "Step 1: Not Used");
+        QCOMPARE(graph->text(QAccessible::Value), "200");
+        QCOMPARE(graph->text(QAccessible::Description), "Input 200 of 255, in step 7 of 8, "
+                                                        "Joystick: X");
+
+        view.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_Up);
+        QCOMPARE(graph->focusChild(), graph->child(6));
+        for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Up})
+            QTest::keyClick(&view, key);
+        QCOMPARE(graph->focusChild(), top);
+        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down})
+            QTest::keyClick(&view, key);
+        QCOMPARE(graph->focusChild(), graph->child(7)); // no move past either end
+
+        view.draw({0, &settings, 4, 200, 0, "X"}); // fewer steps: the top section is gone
+        QVERIFY(!top->isValid() && top->text(QAccessible::Name).isEmpty());
+        settings.mode = kModeJoystick; // no keys, no sections
+        view.draw({0, &settings, 4, 200, 0, "X"});
+        QCOMPARE(graph->childCount(), 0);
+        QCOMPARE(graph->text(QAccessible::Description), "Input 200 of 255, Joystick: X");
+
+        settings = {.steps = kDirectionalSteps, .keys = {0x4C, 0x08}, .mode = kModeKeyboard};
+        view.draw({0, &settings, 2, 90, 1, {}});
+        QCOMPARE(graph->child(0)->text(QAccessible::Name), "Rising: E");
+        QCOMPARE(graph->child(1)->text(QAccessible::Name), "Falling: Delete");
+        QCOMPARE(graph->text(QAccessible::Description), "Input 90 of 255, rising");
     }
 
     void viewReportsPressesInsideTheDrawingAreaOnly()
