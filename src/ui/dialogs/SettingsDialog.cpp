@@ -86,9 +86,9 @@ QPushButton *makeButton(const QString &objectName, const QString &text, QRect ge
     auto *button = new QPushButton(text, parent);
     button->setObjectName(objectName);
     button->setGeometry(geometry);
-    // Enter and Escape are bound to neither button.
+    // Enter and Escape are bound to neither button: a dialog's buttons are not default
+    // unless made so, but they would become the default when focused.
     button->setAutoDefault(false);
-    button->setDefault(false);
     return button;
 }
 

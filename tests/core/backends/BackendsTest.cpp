@@ -6,6 +6,7 @@
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
 #include "core/backends/locking/DeviceLock.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/link/DeviceTransport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -180,6 +181,35 @@ TEST(DeviceLocks, ExcludeOtherProgramsNameTheHolderAndCountTheHoldsOfOne)
     ASSERT_TRUE(QFile::link(runtime.filePath("victim"), ours.lockPath(0x6149)));
     EXPECT_EQ(access.OpenHidDevice(0x6149, 6, 6, handle), hid::kSuccess);
     EXPECT_FALSE(QFileInfo::exists(runtime.filePath("victim")));
+}
+
+// An animated device's inputs are the demo waves at the time they are read, counted from when
+// the device was made, or by a clock of the test's own; the others keep what they were given.
+TEST(VirtualDevices, AnAnimatedDeviceReadsTheWavesByItsClock)
+{
+    VirtualDeviceAccess devices;
+    devices.device(0).animated = true;
+    devices.device(1).liveValues = {1, 2, 3, 4, 5, 6};
+    DeviceTransport transport{devices};
+    const auto read = [&transport](int device) {
+        HidHandle handle = kClosedHandle;
+        LiveValues values{};
+        transport.openDevice(handle, device);
+        EXPECT_EQ(transport.readLiveValues(handle, values), hid::kSuccess);
+        transport.closeDevice(handle);
+        return values;
+    };
+    const auto shown = read(0);
+    int step = 0; // within the first minute, however slow this machine
+    while (step < 6000 && animatedLiveValues(step) != shown)
+        ++step;
+    EXPECT_LT(step, 6000);
+    std::int64_t now = 0;
+    devices.setClock([&now] { return now; });
+    for (now = 0; now < 20'000; now += 2'500)
+        EXPECT_EQ(read(0), animatedLiveValues(now / 10)) << now;
+    EXPECT_NE(animatedLiveValues(0), animatedLiveValues(100)); // they move
+    EXPECT_EQ(read(1), (LiveValues{1, 2, 3, 4, 5, 6}));
 }
 
 } // namespace

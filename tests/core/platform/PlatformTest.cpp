@@ -199,6 +199,8 @@ TEST(PermissionProblem, TheMessageGivesTheCommandsForWhereTheRuleIs)
               "/etc/udev/rules.d/70-orvex.rules");
     const QStringList lines = permissionProblemMessage(1, installed).split(kLineBreak);
     EXPECT_EQ(lines.value(0), "The ORVEX (Device 2, USB ID 04b4:6149) is plugged in,");
+    EXPECT_EQ(deviceDescription(0), "The ORVEX (Device 1, USB ID 04b4:6148)");
+    EXPECT_EQ(deviceDescription(2), "The ORVEX"); // no such device number
     EXPECT_TRUE(lines.contains("The rule is installed at " + installed + ";"));
     EXPECT_EQ(lines.mid(lines.size() - 5, 2), udevRuleCommands(installed));
     EXPECT_EQ(lines.last(), "\"orvexctl devices\" shows what this user may open of each device.");

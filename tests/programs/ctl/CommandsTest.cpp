@@ -305,8 +305,11 @@ TEST_F(CtlTest, DevicesListsTheInterfacesOfAHidapiDeviceAndWhetherThisUserMayUse
                 "    /dev/hidraw2  usage page 0xff00  report 1: input 6, output 6 bytes  (used)\n"
                 "  Access: usable\nDevice 2 (USB 04b4:6149): not plugged in\n\nudev rule: "));
     script.node(InterfaceKind::Vendor).openError = EACCES;
+    script.node(InterfaceKind::Keyboard).descriptor.reset(); // sysfs would not say
     const Outcome denied = run({"devices"}, &access);
     EXPECT_EQ(denied.status, 1);
+    EXPECT_TRUE(denied.out.contains("\n    /dev/hidraw0  usage page 0x0001  reports unknown\n"))
+        << denied.out.toStdString();
     EXPECT_TRUE(denied.out.contains("\n  Access: permission denied for this user; in a terminal "
                                     "these commands fix it:\n    sudo "));
     EXPECT_TRUE(denied.out.endsWith("\nNo ORVEX can be used by this program now.\n"));
