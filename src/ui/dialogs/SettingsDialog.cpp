@@ -8,7 +8,6 @@
 #include "ui/dialogs/LabelledListAccessibility.h"
 #include "ui/dialogs/ScreenMetrics.h"
 #include "ui/dialogs/Twips.h"
-#include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/StepGraphView.h"
 
 #include <QCheckBox>
@@ -99,7 +98,6 @@ SettingsDialog::SettingsDialog(ConfigModel &model, QWidget *mainWindow)
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , m_model(model)
 {
-    installGraphAccessibility();
     installLabelledListAccessibility();
     setObjectName(QStringLiteral("frmSettings"));
     setModal(true);

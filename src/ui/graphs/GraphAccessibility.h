@@ -12,7 +12,7 @@ namespace orvex {
 // Values are read when asked for: the graphs change 100 times a second, far too often to be
 // announced.
 
-// Registers the interfaces with Qt, once.  Windows call it before they build their graphs: an
+// Registers the interfaces with Qt, once.  Every graph view calls it as it is made: an
 // interface Qt has made for a widget is kept for the widget's whole life.
 void installGraphAccessibility();
 

@@ -1,5 +1,7 @@
 #include "ui/graphs/GraphView.h"
 
+#include "ui/graphs/GraphAccessibility.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <cstring>
@@ -9,6 +11,7 @@ namespace orvex {
 GraphView::GraphView(QWidget *parent)
     : QFrame(parent)
 {
+    installGraphAccessibility();
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(kBorderWidth);
     // The picture and the frame cover every pixel; nothing needs erasing first.

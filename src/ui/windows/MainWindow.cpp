@@ -61,7 +61,6 @@ MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files
     , m_transfer(link, model, *this)
     , m_channels(model.channels())
 {
-    installGraphAccessibility();
     setObjectName(QStringLiteral("frmmain"));
     setWindowTitle(kMainWindowTitle);
     m_files.setWindowTitle(kMainWindowTitle);

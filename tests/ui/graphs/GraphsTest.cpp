@@ -241,7 +241,6 @@ private Q_SLOTS:
     // End move the focus along the list.
     void stepGraphReadsAsAListOfItsSections()
     {
-        installGraphAccessibility();
         ChannelSettings settings{.steps = 3, .mode = kModeBoth};
         settings.keys[7] = 0x4B;
         settings.keyOperators[7] = kOperatorCtrl | kOperatorShift;

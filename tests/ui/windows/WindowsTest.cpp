@@ -106,6 +106,15 @@ private Q_SLOTS:
                             " Settings]";
         }
         QCOMPARE(placedAll(w.window, designed), designed);
+        QStringList named; // and nothing else
+        for (const QWidget *control : w.window.centralWidget()->findChildren<QWidget *>())
+            named << control->objectName();
+        named.sort();
+        QStringList designedNames;
+        for (const QString &control : designed)
+            designedNames << control.section(' ', 0, 0);
+        designedNames.sort();
+        QCOMPARE(named, designedNames);
         // The divider is one pixel of the palette's button-shadow colour.
         const QImage bar = w.control<QWidget>("picStatus")->grab().toImage();
         QCOMPARE(bar.pixel(432, 10), w.window.palette().color(QPalette::Dark).rgb());
