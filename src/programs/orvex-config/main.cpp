@@ -122,7 +122,6 @@ void describeOptions(QCommandLineParser &parser)
 void answerHelpAndVersion(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    describeProgram();
     QCommandLineParser parser;
     describeOptions(parser);
     parser.parse(QCoreApplication::arguments());
@@ -177,13 +176,13 @@ int runProgram(QApplication &app, const ProgramOptions &options)
 
 int main(int argc, char *argv[])
 {
+    describeProgram(); // the name and version outlive the application objects made below
     answerHelpAndVersion(argc, argv);
 
     std::optional<DisplayConnectionGuard> displayGuard(std::in_place,
                                                        QStringLiteral("orvex-config"));
     QApplication app(argc, argv);
     displayGuard.reset();
-    describeProgram();
     QGuiApplication::setDesktopFileName(QStringLiteral("orvex-config"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvex-config")));
     // The main window only hides at exit; the exit procedure ends the program itself.

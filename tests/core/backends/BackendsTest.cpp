@@ -161,6 +161,7 @@ TEST(DeviceLocks, ExcludeOtherProgramsNameTheHolderAndCountTheHoldsOfOne)
     EXPECT_EQ(access.OpenHidDevice(0x6148, 6, 6, handle), hid::kInUse);
     EXPECT_EQ(access.RestartHidDevice("vid_04b4&pid_6148"), hid::kInUse);
     EXPECT_TRUE(devices.log().empty() && access.holderOf(0x6148) == us);
+    EXPECT_NE(access.RestartHidDevice("vid_1234&pid_6148"), hid::kInUse); // not an ORVEX
     theirs.release(0x6148);
     access.OpenHidDevice(0x6148, 6, 6, polling);
     access.OpenHidDevice(0x6148, 6, 6, transfer);

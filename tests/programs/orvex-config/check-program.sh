@@ -21,6 +21,13 @@ status=$?
 QT_QPA_PLATFORM=offscreen timeout 10 "$program" --simulate --quit-after-show ||
     fail "--quit-after-show ended with status $?"
 
+# --version answers without a display; a bad option is said under the program's name.
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$program" --version)
+[[ "$version" =~ ^orvex-config\ [0-9]+\.[0-9]+$ ]] || fail "--version printed '$version'"
+said=$(QT_QPA_PLATFORM=offscreen timeout 10 "$program" --simulate --emulator x 2>&1 >/dev/null)
+grep -qFx "orvex-config: --simulate and --emulator cannot be used together." <<<"$said" ||
+    fail "two device options were said as '$said'"
+
 # Without a display, none named or one that is not there, it says what it needs in one line.
 expected='orvex-config needs a desktop session, and no display was found; without one, run it as "xvfb-run -a orvex-config", or with QT_QPA_PLATFORM=offscreen for a smoke test'
 for display in "" ":4242"; do

@@ -9,6 +9,7 @@
 #include "WindowTest.h"
 #include "ui/graphs/GraphView.h"
 #include "ui/windows/AboutWindow.h"
+#include "ui/windows/DisplayConnectionGuard.h"
 #include "ui/windows/MessageBoxAccessPrompts.h"
 #include "ui/windows/QtFilePrompts.h"
 #include "ui/windows/StatusWindow.h"
@@ -426,6 +427,24 @@ private Q_SLOTS:
             QCOMPARE(status(w), "Viewing device " + viewed);
             QCOMPARE(placed(w.window, "lblBoardID"), "lblBoardID 456,5 55x17 Device " + viewed);
         }
+    }
+
+    // While the display is being opened, messages wait; afterwards they reach the handler that
+    // was there before, the waiting ones first.
+    void displayGuardHandsMessagesBack()
+    {
+        static QStringList heard;
+        heard.clear();
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { heard << text; });
+        {
+            DisplayConnectionGuard guard(QStringLiteral("orvex-config"));
+            qWarning("while connecting");
+            QVERIFY(heard.isEmpty());
+        }
+        qWarning("after");
+        qInstallMessageHandler(before);
+        QCOMPARE(heard, QStringList({"while connecting", "after"}));
     }
 
     // The program's icon, as the desktop draws it for the window and its menu entry: its
