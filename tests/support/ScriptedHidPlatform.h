@@ -55,6 +55,7 @@ struct ScriptedNode
     HidInterface interface;
     std::optional<Report> descriptor; // nothing: sysfs cannot be read
     int openError = 0;                // errno of a refused open
+    std::size_t collections = 1;      // hidapi lists a node once for each of its collections
     bool acceptsOutput = true;        // a write to a node without output reports fails
     std::function<void(const Report &request)> onWrite; // what the device does with a request
 
@@ -133,7 +134,7 @@ public:
         std::vector<HidInterface> found;
         for (const ScriptedNode &each : m_nodes) {
             if (vendorId == 0x04B4 && each.productId == productId && !each.unplugged)
-                found.push_back(each.interface);
+                found.insert(found.end(), each.collections, each.interface);
         }
         return found;
     }

@@ -78,12 +78,14 @@ TEST(HidapiBackend, TalksOnlyToTheVendorInterfaceInEveryEnumerationOrder)
     do {
         Backend each;
         each.script.addComposite(order);
+        each.script.node(order[0]).collections = 2;
         HidReport reply{};
         HidHandle handle = each.open();
         EXPECT_EQ(each.access.WriteHidDevice(handle, writeRequest(508, 7), reply), hid::kSuccess);
         EXPECT_TRUE(each.script.node(Keyboard).written.empty());
         EXPECT_EQ(each.chosen(), (HidInterfaceInfo{each.script.node(Vendor).interface.path, 0xFF00,
                                                    1, 6, 6, true}));
+        EXPECT_EQ(each.access.interfaces(0x6148).size(), 3u);
     } while (std::ranges::next_permutation(order).found);
 }
 

@@ -44,7 +44,8 @@ class HidPlatform
 public:
     virtual ~HidPlatform() = default;
 
-    // Every interface of the devices with these identifiers, each node once.
+    // Every interface of the devices with these identifiers, as the system lists them: hidapi
+    // lists a node once for every top-level collection it has.
     virtual std::vector<HidInterface> enumerate(std::uint16_t vendorId,
                                                 std::uint16_t productId) = 0;
 

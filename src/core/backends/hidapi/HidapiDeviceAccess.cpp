@@ -58,6 +58,10 @@ std::vector<Candidate> candidates(HidPlatform &platform, std::uint16_t productId
 {
     std::vector<Candidate> list;
     for (HidInterface &interface : platform.enumerate(kVendorId, productId)) {
+        if (std::ranges::any_of(list, [&interface](const Candidate &known) {
+                return known.interface.path == interface.path;
+            }))
+            continue; // listed again for another of its collections
         std::optional<HidReportLayout> layout;
         if (const auto descriptor = platform.reportDescriptor(interface.path))
             layout = parseReportDescriptor(*descriptor);

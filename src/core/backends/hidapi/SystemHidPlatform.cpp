@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
 #include <cerrno>
 #include <hidapi.h>
 #include <libusb.h>
@@ -106,10 +105,7 @@ public:
             return found;
         hid_device_info *list = hid_enumerate(vendorId, productId);
         for (const hid_device_info *info = list; info != nullptr; info = info->next) {
-            // hidapi lists a node once for every top-level collection it has.
-            if (info->path == nullptr || std::ranges::any_of(found, [info](const auto &known) {
-                    return known.path == info->path;
-                }))
+            if (info->path == nullptr)
                 continue;
             found.push_back(
                 {info->path, info->interface_number, info->usage_page, physicalDevice(info->path)});
