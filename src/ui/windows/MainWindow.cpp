@@ -270,8 +270,8 @@ void MainWindow::showSelectedDevice(int deviceNumber)
 {
     if (deviceNumber < 0 || deviceNumber > 1)
         return;
-    chkID[deviceNumber]->setChecked(true); // runs the device selection when it changes
-    lblBoardID->setText(deviceCaption(deviceNumber));
+    // Runs the device selection, which names the device, when the box changes.
+    chkID[deviceNumber]->setChecked(true);
 }
 
 void MainWindow::showConfiguration(const Configuration &configuration)

@@ -169,7 +169,9 @@ TEST(DeviceLocks, ExcludeOtherProgramsNameTheHolderAndCountTheHoldsOfOne)
     EXPECT_EQ(access.OpenHidDevice(0x6148, 6, 6, handle) + access.CloseHidDevice(unknown),
               hid::kNotPresent + hid::kBadHandle);
     EXPECT_EQ(ours.holdCount(0x6148), 2);
+    HidHandle staleCopy = transfer;
     access.CloseHidDevice(transfer);
+    access.CloseHidDevice(staleCopy); // closed already: gives back nothing more
     EXPECT_EQ(theirs.acquire(0x6148), LockResult::HeldElsewhere);
     access.CloseHidDevice(polling);
     EXPECT_EQ(theirs.acquire(0x6148), LockResult::Acquired);
