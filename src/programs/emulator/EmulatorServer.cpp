@@ -37,6 +37,7 @@ bool isSocketFile(const QString &path)
 EmulatorServer::EmulatorServer(VirtualDeviceAccess &access, QObject *parent)
     : QObject(parent)
     , m_access(access)
+    , m_server(this)
 {
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &EmulatorServer::acceptConnections);

@@ -144,7 +144,9 @@ TEST(HidapiBackend, ChoosesAVendorPageThenTheFirstAndTheFirstDeviceInAStableOrde
     ScriptedNode &vendor = script.addNode(Vendor);
     vendor.descriptor = Report{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x85, 0x01,
                                0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0}; // 8-byte input only
+    vendor.interface.usagePage = 0; // hidapi does not know it: the descriptor's page counts
     EXPECT_EQ(backend.chosen().node, vendor.interface.path);
+    vendor.interface.usagePage = 0xFF00;
     script.node(Keyboard).descriptor.reset(); // unreadable: hidapi's usage page decides
     vendor.descriptor.reset();
     EXPECT_EQ(backend.chosen().node, vendor.interface.path);

@@ -8,7 +8,10 @@
 #include "programs/emulator/EmulatorServer.h"
 #include "programs/emulator/EmulatorSocketPath.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QLocalSocket>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstring>
 #include <fcntl.h>
@@ -129,10 +132,22 @@ TEST(EmulatorServer, ReplacesAStaleSocketButNoOtherFile)
     ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
     ::close(fd); // the file stays, with nobody listening
 
+    int argc = 0;
+    const QCoreApplication application(argc, nullptr); // sockets need an event loop
     VirtualDeviceAccess devices;
     EmulatorServer server(devices);
     QString error;
     EXPECT_TRUE(server.listen(stale, &error)) << error.toStdString();
+    // A client that leaves takes its connection with it.
+    QSignalSpy connected(&server, &EmulatorServer::clientConnected);
+    QSignalSpy left(&server, &EmulatorServer::clientDisconnected);
+    QLocalSocket client;
+    client.connectToServer(stale);
+    ASSERT_TRUE(connected.wait(5000));
+    client.disconnectFromServer();
+    ASSERT_TRUE(left.wait(5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(server.findChildren<QLocalSocket *>().isEmpty());
     server.close();
 
     const QString file = dir.filePath("notes.txt");
@@ -179,8 +194,13 @@ TEST(EmulatorSocketPath, TheFallbackFolderIsMadePrivateAndCheckedBeforeUse)
     EXPECT_TRUE(error.startsWith("Cannot create "));
     qputenv("TMPDIR",
             QFile::encodeName(temporary.filePath("missing"))); // not the file system's root
-    EXPECT_EQ(defaultEmulatorSocketPath(),
-              QStringLiteral("/tmp/orvex-emulator-%1/orvex-emulator.sock").arg(::getuid()));
+    const QString fallback =
+        QStringLiteral("/tmp/orvex-emulator-%1/orvex-emulator.sock").arg(::getuid());
+    EXPECT_EQ(defaultEmulatorSocketPath(), fallback);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.filePath("file"))); // not a folder
+    EXPECT_EQ(defaultEmulatorSocketPath(), fallback);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.path()));
+    EXPECT_EQ(defaultEmulatorSocketPath(), temporary.filePath("orvex-emulator.sock"));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "ui/dialogs/ScreenMetrics.h"
 #include "ui/graphs/StepGraphView.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
@@ -121,6 +122,17 @@ private Q_SLOTS:
             QAccessibleInterface *entry = heard->child(0)->child(list->currentIndex());
             QCOMPARE(entry->text(QAccessible::Name), list->currentText());
             QVERIFY(entry->state().selected);
+        }
+        // Either of a list's actions opens it and closes it again.
+        QComboBox *steps = w.list("Steps");
+        QAccessibleActionInterface *actions =
+            QAccessible::queryAccessibleInterface(steps)->actionInterface();
+        for (const QString &action : {QAccessibleActionInterface::pressAction(),
+                                      QAccessibleActionInterface::showMenuAction()}) {
+            actions->doAction(action);
+            QVERIFY(steps->view()->isVisible());
+            actions->doAction(action);
+            QVERIFY(!steps->view()->isVisible());
         }
         QVERIFY(w.pollRedrawsStepGraph(2));
         dialog.loadForm(6); // no such channels: the dialog stays where it is
