@@ -305,7 +305,6 @@ TransferResult ConfigTransfer::writeConfiguration()
                                 .arg(deviceLabel(session.deviceNumber())));
     }
 
-    session.end();
     m_link.markWritten(session.deviceNumber());
     return session.succeed(
         QStringLiteral("The configuration was successfully saved to the device"));
