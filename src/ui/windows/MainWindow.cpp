@@ -447,14 +447,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
         runExitProcedure();
 }
 
-bool MainWindow::runExitProcedure()
+void MainWindow::runExitProcedure()
 {
     if (m_files.askSaveChanges())
-        return false;
+        return;
     hide();
     m_link.releaseDevices();
     Q_EMIT programEnded();
-    return true;
 }
 
 } // namespace orvex

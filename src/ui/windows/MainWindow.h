@@ -105,7 +105,7 @@ private:
     void onDeviceBoxToggled(int index);
     void runTransfer(const std::function<TransferResult()> &transfer);
     void setUserCommandsEnabled(bool enabled);
-    bool runExitProcedure();
+    void runExitProcedure();
 
     ConfigModel &m_model;
     DeviceLink &m_link;

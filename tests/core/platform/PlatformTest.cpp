@@ -111,6 +111,21 @@ TEST_F(SystemTree, TheVolumeLabelOfAMountPointComesFromItsDevice)
     EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/none")), QString());
 }
 
+// The label is read from the file system itself where no link names it: here the image of the
+// program's CD, one ISO 9660 volume descriptor and the set's terminator.
+TEST_F(SystemTree, AFileSystemSaysItsOwnLabel)
+{
+    QByteArray image(16 * 2048 + 2 * 2048, '\0');
+    image.replace(16 * 2048, 72, "\x01" "CD001" "\x01" + QByteArray(33, ' ') +
+                                     QByteArray("MY_ORVEX_CD").leftJustified(32, ' '));
+    image.replace(17 * 2048, 7, "\xff" "CD001" "\x01");
+    write("cd.iso", image);
+    write("blank", QByteArray(image.size(), '\0'));
+    EXPECT_EQ(blkidLabel(path("cd.iso")), "MY_ORVEX_CD");
+    EXPECT_EQ(blkidLabel(path("blank")), QString());
+    EXPECT_EQ(blkidLabel(path("missing")), QString());
+}
+
 // Asks and tells from a script.
 class ScriptedAccessPrompts : public AccessPrompts
 {
