@@ -47,6 +47,9 @@ TEST(HidReportDescriptor, GivesTheFirstUsagePageAndEveryReportsLengths)
             text += QString::asprintf(" %d:%d/%d/%d", id, n.input, n.output, n.feature);
         EXPECT_EQ(text, expected);
     }
+    const HidReportLayout vendor = parseReportDescriptor(descriptors::kVendor);
+    EXPECT_EQ(vendor.lengthsOf(1).output, 6);
+    EXPECT_EQ(vendor.lengthsOf(2).output, 0); // a report it does not declare
 }
 
 // A hidapi backend on a scripted system of its own.
@@ -144,6 +147,9 @@ TEST(HidapiBackend, ChoosesAVendorPageThenTheFirstAndTheFirstDeviceInAStableOrde
     ScriptedNode &vendor = script.addNode(Vendor);
     vendor.descriptor = Report{0x06, 0x00, 0xFF, 0xA1, 0x01, 0x85, 0x01,
                                0x75, 0x08, 0x95, 0x07, 0x81, 0x02, 0xC0}; // 8-byte input only
+    ScriptedNode &exact = script.addNode(Vendor); // listed after it, but declares our reports
+    EXPECT_EQ(backend.chosen().node, exact.interface.path);
+    exact.unplugged = true;
     vendor.interface.usagePage = 0; // hidapi does not know it: the descriptor's page counts
     EXPECT_EQ(backend.chosen().node, vendor.interface.path);
     vendor.interface.usagePage = 0xFF00;

@@ -15,6 +15,7 @@ TEST(Protocol, RequestReportsAndHardwareIds)
     EXPECT_EQ(writeRequest(0x2000, 1), (HidReport{1, 0x81, 0x20, 0x00, 1, 0}));
     EXPECT_EQ(hardwareIdText(0), QStringLiteral("vid_04b4&pid_6148"));
     EXPECT_EQ(hardwareIdText(1), QStringLiteral("vid_04b4&pid_6149"));
+    EXPECT_EQ(hardwareIdText(2), QString()); // no such device
     EXPECT_EQ(parseHardwareId("USB\\VID_09aF&PID_Fa00"), (UsbId{0x09AF, 0xFA00}));
     EXPECT_FALSE(parseHardwareId("vid_04b4&pid_61480")); // a fifth digit, even a 0, is too many
 }

@@ -115,10 +115,12 @@ TEST_F(SystemTree, TheVolumeLabelOfAMountPointComesFromItsDevice)
 // program's CD, one ISO 9660 volume descriptor and the set's terminator.
 TEST_F(SystemTree, AFileSystemSaysItsOwnLabel)
 {
-    QByteArray image(16 * 2048 + 2 * 2048, '\0');
-    image.replace(16 * 2048, 72, "\x01" "CD001" "\x01" + QByteArray(33, ' ') +
-                                     QByteArray("MY_ORVEX_CD").leftJustified(32, ' '));
-    image.replace(17 * 2048, 7, "\xff" "CD001" "\x01");
+    QByteArray volume(2048, '\0');
+    volume.replace(0, 7, QByteArrayLiteral("\1CD001\1"));
+    volume.replace(40, 32, QByteArray("MY_ORVEX_CD").leftJustified(32, ' '));
+    QByteArray terminator = volume.left(7).leftJustified(2048, '\0');
+    terminator[0] = '\xff';
+    const QByteArray image = QByteArray(16 * 2048, '\0') + volume + terminator;
     write("cd.iso", image);
     write("blank", QByteArray(image.size(), '\0'));
     EXPECT_EQ(blkidLabel(path("cd.iso")), "MY_ORVEX_CD");

@@ -273,7 +273,7 @@ private Q_SLOTS:
         view.draw({0, &settings, 7, 200, 0, "X"}); // one step fewer: the top section is gone
         QVERIFY(!top->isValid() && top->text(QAccessible::Name).isEmpty());
         QCOMPARE(graph->focusChild(), graph->child(0)); // the focus moves to the new top
-        settings.mode = kModeJoystick; // no keys, no sections
+        settings.mode = kModeJoystick;                  // no keys, no sections
         view.draw({0, &settings, 4, 200, 0, "X"});
         QCOMPARE(graph->childCount(), 0);
         QCOMPARE(graph->text(QAccessible::Description), "Input 200 of 255, Joystick: X");
@@ -283,6 +283,15 @@ private Q_SLOTS:
         QCOMPARE(graph->child(0)->text(QAccessible::Name), "Rising: E");
         QCOMPARE(graph->child(1)->text(QAccessible::Name), "Falling: Delete");
         QCOMPARE(graph->text(QAccessible::Description), "Input 90 of 255, rising");
+
+        QAccessible::Id section = 0; // the sections go with their graph
+        {
+            StepGraphView other;
+            other.draw({0, &settings, 2, 90, 1, {}});
+            section =
+                QAccessible::uniqueId(QAccessible::queryAccessibleInterface(&other)->child(0));
+        }
+        QVERIFY(section != 0 && QAccessible::accessibleInterface(section) == nullptr);
     }
 
     void viewReportsPressesInsideTheDrawingAreaOnly()
