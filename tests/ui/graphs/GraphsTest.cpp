@@ -263,6 +263,7 @@ private Q_SLOTS:
         view.setFocus();
         QTest::keyClick(&view, Qt::Key_Up);
         QCOMPARE(graph->focusChild(), graph->child(6));
+        QVERIFY(graph->child(6)->state().selected && !graph->child(5)->state().selected);
         for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down})
             QTest::keyClick(&view, key);
         QCOMPARE(graph->focusChild(), graph->child(7));
