@@ -128,8 +128,10 @@ TEST_F(EmulatorClientTest, ConnectionsThatFailAreDroppedWithTheirHandles)
     EXPECT_EQ(access.CloseHidDevice(refused), hid::kSuccess);
     EXPECT_EQ(exchange(access, handle, readRequest(0)), hid::kSuccess);
     EXPECT_EQ(server.received(), "OPEN 6148\nXFER 1 018200000000\n");
-    EXPECT_EQ(EmulatorDeviceAccess("/nonexistent/a.sock").OpenHidDevice(0x6148, 6, 6, refused),
-              hid::kNotPresent);
+    const int anHour = 3'600'000; // a refused connection fails at once, not when the time is up
+    EXPECT_EQ(
+        EmulatorDeviceAccess("/nonexistent/a.sock", anHour).OpenHidDevice(0x6148, 6, 6, refused),
+        hid::kNotPresent);
     EXPECT_EQ(EmulatorDeviceAccess(path, 200).OpenHidDevice(0x6148, 6, 6, refused), hid::kTimeout);
 }
 
@@ -161,7 +163,7 @@ TEST(DeviceLocks, ExcludeOtherProgramsNameTheHolderAndCountTheHoldsOfOne)
     EXPECT_EQ(access.OpenHidDevice(0x6148, 6, 6, handle), hid::kInUse);
     EXPECT_EQ(access.RestartHidDevice("vid_04b4&pid_6148"), hid::kInUse);
     EXPECT_TRUE(devices.log().empty() && access.holderOf(0x6148) == us);
-    EXPECT_NE(access.RestartHidDevice("vid_1234&pid_6148"), hid::kInUse); // not an ORVEX
+    EXPECT_EQ(access.RestartHidDevice("vid_1234&pid_6148"), hid::kBadArgument); // no ORVEX
     theirs.release(0x6148);
     access.OpenHidDevice(0x6148, 6, 6, polling);
     access.OpenHidDevice(0x6148, 6, 6, transfer);
