@@ -91,7 +91,11 @@ TEST_F(TransferTest, WriteAndReadMoveHeadersDelayThenSections)
 
     model.resetSettings();
     devices.clearLog();
+    int handlesAtDecode = -1; // the device is let go before the image is taken in
+    QObject::connect(&model, &ConfigModel::configurationChanged,
+                     [&] { handlesAtDecode = devices.openHandleCount(); });
     EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
+    EXPECT_EQ(handlesAtDecode, 0);
     expected.clear();
     for (int address : mixedAddresses())
         expected.push_back(readRequest(address));
