@@ -6,6 +6,7 @@
 #include "core/config/FileCommands.h"
 #include "core/link/ConfigTransfer.h"
 #include "core/platform/PlatformServices.h"
+#include "core/startup/Startup.h"
 
 #include <QStringList>
 #include <deque>
@@ -62,8 +63,8 @@ private:
     }
 };
 
-// Remembers everything a transfer tells its window, in order.
-class RecordingTransferView : public TransferView
+// Remembers everything a transfer, or start-up, tells its window, in order.
+class RecordingTransferView : public TransferView, public StartupView
 {
 public:
     QStringList events; // show, hide, events, message

@@ -150,31 +150,19 @@ public:
 TEST_F(SystemTree, TheUdevRuleIsOfferedForADeviceThatRefusesThisUser)
 {
     plug("2-1", "04b4 6149 2 3", "hidraw5", "0003:000004B4:00006149");
-    struct Case
-    {
-        bool refused;
-        QString pkexec;
-        bool answer;
-        int exitCode;
-        int questions;
-        QStringList runs;
-        std::vector<UserMessage> messages;
-    };
     const QStringList helper = {"/usr/bin/pkexec", "/helper"};
-    const Case cases[] = {
-        {false, "/usr/bin/pkexec", true, 0, 0, {}, {}},
-        {true, "", true, 0, 0, {}, {}},
+    const UserMessage failed = LinuxPlatformServices::installFailedMessage(1);
+    // clang-format off
+    const struct Case {
+        bool refused; QString pkexec; bool answer; int exitCode; int questions; QStringList runs;
+        std::vector<UserMessage> messages;
+    } cases[] = {
+        {false, "/usr/bin/pkexec", true, 0, 0, {}, {}}, {true, "", true, 0, 0, {}, {}},
         {true, "/usr/bin/pkexec", false, 0, 1, {}, {}},
         {true, "/usr/bin/pkexec", true, 0, 1, helper, {}},
         {true, "/usr/bin/pkexec", true, 126, 1, helper, {}},
-        {true,
-         "/usr/bin/pkexec",
-         true,
-         1,
-         1,
-         helper,
-         {LinuxPlatformServices::installFailedMessage(1)}},
-    };
+        {true, "/usr/bin/pkexec", true, 1, 1, helper, {failed}}};
+    // clang-format on
     for (const Case &each : cases) {
         denied.clear();
         if (each.refused)

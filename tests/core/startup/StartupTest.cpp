@@ -1,0 +1,73 @@
+// Start-up ends before the window shows when an elevated instance carries on or no device can
+// be used; otherwise it loads the defaults and leaves the link searching for a device.
+
+#include "Fakes.h"
+#include "Printers.h"
+#include "core/backends/virtual/VirtualDeviceAccess.h"
+#include "core/config/ConfigModel.h"
+#include "core/link/DeviceLink.h"
+#include "core/platform/linux/UdevRule.h"
+
+#include <gtest/gtest.h>
+
+namespace orvex::testing {
+namespace {
+
+TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
+{
+    const auto show = StartupOutcome::ShowWindow, none = StartupOutcome::NoDevice;
+    const struct
+    {
+        int device1, device2; // how each opens: a status, or -1 when absent
+        bool asksElevation, elevationCarriesOn;
+        QString volume;
+        StartupOutcome outcome;
+        QString message;
+    } starts[] = {
+        {-1, 0, false, false, "", show, ""},
+        {-1, -1, false, false, "", none,
+         "        No ORVEX devices detected !\r\n\r\nClick the OK button below, plug the "
+         "ORVEX\r\ninto the USB Port, and restart the program."},
+        {hid::kAccessDenied, -1, false, false, "", none, permissionProblemMessage(0)},
+        {hid::kInUse, hid::kAccessDenied, false, false, "", none,
+         "The ORVEX (1) is in use by another program"},
+        {0, 0, true, true, "", StartupOutcome::Relaunched, ""},
+        {0, 0, true, false, "", show, ""},
+        {0, 0, false, false, "MY_ORVEX_CD", show,
+         "Warning: The ORVEX programs must be copied to and run\r\nfrom its own folder on the "
+         "PC's harddrive. The CD itself\r\nshould be reserved for backup purposes only."}};
+    for (const auto &start : starts) {
+        VirtualDeviceAccess devices;
+        for (const int n : {0, 1}) {
+            const int opens = n == 0 ? start.device1 : start.device2;
+            devices.setPresent(n, opens >= 0);
+            devices.device(n).openRefusal = std::max(opens, 0);
+        }
+        FakePlatform platform;
+        platform.wantsElevation = start.asksElevation;
+        platform.elevationCarriesOn = start.elevationCarriesOn;
+        platform.volumeLabel = start.volume;
+        ConfigModel model;
+        DeviceLink link{devices, model};
+        ScriptedPrompts prompts;
+        FileCommands files{model, prompts};
+        RecordingTransferView view;
+
+        EXPECT_EQ(Startup(platform, link, files, view).run(), start.outcome);
+        EXPECT_EQ(platform.elevateCalls, start.asksElevation ? 1 : 0);
+        const std::vector<UserMessage> told(start.message.isEmpty() ? 0 : 1,
+                                            {start.message, "ORVEX", MessageIcon::Exclamation});
+        EXPECT_EQ(view.messages, told);
+        EXPECT_EQ(devices.openHandleCount(), 0);
+        const bool shows = start.outcome == show;
+        EXPECT_EQ(model.channel(0).steps, shows ? 3 : 0); // the defaults, loaded by New
+        if (!shows)
+            continue;
+        EXPECT_FALSE(link.isViewing());
+        link.waitForDeviceTick();
+        EXPECT_EQ(link.deviceNumber(), start.device1 == 0 ? 0 : 1);
+    }
+}
+
+} // namespace
+} // namespace orvex::testing
