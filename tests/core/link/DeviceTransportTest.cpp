@@ -18,6 +18,7 @@ TEST(Protocol, RequestReportsAndHardwareIds)
     EXPECT_EQ(hardwareIdText(2), QString()); // no such device
     EXPECT_EQ(parseHardwareId("USB\\VID_09aF&PID_Fa00"), (UsbId{0x09AF, 0xFA00}));
     EXPECT_FALSE(parseHardwareId("vid_04b4&pid_61480")); // a fifth digit, even a 0, is too many
+    EXPECT_FALSE(parseHardwareId("vid_04b4&rev_6148"));
 }
 
 // A number that is no device is refused without asking the device layer.  Either live-value

@@ -286,12 +286,19 @@ private Q_SLOTS:
         QCOMPARE(graph->text(QAccessible::Description), "Input 90 of 255, rising");
     }
 
-    void viewReportsPressesInsideTheDrawingAreaOnly()
+    // The view shows its picture inside its frame, and reports presses there only.
+    void viewShowsItsPictureAndReportsPressesOnIt()
     {
         GraphView view; // a frame 2 pixels wide around 77 x 261
         view.setDesignSize({81, 265});
+        view.canvas().erase(Qt::red);
+        view.refresh();
+        const QImage shown = view.grab().toImage();
+        QCOMPARE(QList<QRgb>({shown.pixel(2, 2), shown.pixel(78, 262), shown.pixel(1, 1)}),
+                 QList<QRgb>({kRed, kRed, view.palette().color(QPalette::Dark).rgb()}));
         QSignalSpy pressed(&view, &GraphView::mousePressed);
-        for (const QPoint at : {QPoint(2, 2), QPoint(78, 262), QPoint(1, 40), QPoint(40, 263)})
+        for (const QPoint at :
+             {QPoint(2, 2), QPoint(78, 262), QPoint(1, 40), QPoint(40, 263), QPoint(79, 40)})
             QTest::mousePress(&view, Qt::LeftButton, {}, at);
         QCOMPARE(pressed.count(), 2);
         QCOMPARE(pressed.at(0).at(0).toPointF(), QPointF(0, 0));
