@@ -109,6 +109,7 @@ TEST_F(SystemTree, TheVolumeLabelOfAMountPointComesFromItsDevice)
     EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/tmp")), QString());
     EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/plain")), QString());
     EXPECT_EQ(lookup.labelOfMountPoint(path("mnt/none")), QString());
+    EXPECT_EQ(decodeUdevLinkName("CAFE\\x20BABE\\x2"), "CAFE BABE\\x2");
 }
 
 // The label is read from the file system itself where no link names it: here the image of the
@@ -224,6 +225,7 @@ TEST(SignalNotifier, TurnsSignalsIntoInterruptedAndGivesTheHandlersBack)
     int argc = 1;
     char name[] = "test_core_platform", *argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
+    EXPECT_EQ(LinuxPlatformServices(nullptr, {}).commandLine(), QString()); // but the program
     struct sigaction own
     {
     }, before{}, beforeTerm{};

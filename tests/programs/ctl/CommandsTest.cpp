@@ -366,6 +366,9 @@ TEST_F(CtlTest, MonitorRedrawsOnATerminalAndEndsItsLineBeforeEachStateChange)
     EXPECT_EQ(err.data(), "Viewing device 1\nSearching for device...\nViewing device 1\n");
     for (const int polls : {1, 3}) // the polls asked for
         EXPECT_EQ(run({"monitor", "--polls", QString::number(polls)}).out.count('\n'), polls);
+    devices.device(0).liveValues = {1, 2, 3, 4, 5, 6};
+    EXPECT_TRUE(
+        run({"monitor", "--json", "--polls", "1"}).out.endsWith("\"values\":[1,2,3,4,5,6]}\n"));
 }
 
 } // namespace

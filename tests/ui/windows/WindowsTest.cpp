@@ -171,6 +171,7 @@ private Q_SLOTS:
             QCOMPARE(status(w), "Searching for device...");
             for (int i = 0; i < 6; ++i) // bars or black at the bottom, had they stayed
                 QCOMPARE(pixel(w, i, 38, 260), "background");
+            QCOMPARE(heard(w, "picGraph0")->valueInterface()->currentValue().toInt(), 0);
             w.devices.setPresent(0, true);
             w.link.waitForDeviceTick();
             QCOMPARE(status(w), "Viewing device 1");
