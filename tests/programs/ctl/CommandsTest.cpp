@@ -58,6 +58,24 @@ QByteArray decoded(const ConfigImage &image)
     return decodeImage(model, image) ? bytesOf(encodeImage(model)) : QByteArray();
 }
 
+// A console on streams in memory: `input` to read, what is written kept in `out` and `err`.
+struct MemoryConsole
+{
+    explicit MemoryConsole(QByteArray text = {}, bool terminal = false)
+        : input(std::move(text))
+        , terminal(terminal)
+    {
+        in.open(QIODevice::ReadOnly);
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+    }
+
+    QByteArray input;
+    QBuffer in{&input}, out, err;
+    bool terminal;
+    Console console{in, out, err, terminal, terminal};
+};
+
 class CtlTest : public ::testing::Test
 {
 protected:
@@ -74,17 +92,12 @@ protected:
     Outcome run(const QStringList &arguments, DeviceAccess *access, QByteArray input = {},
                 bool terminal = false)
     {
-        QBuffer in(&input);
-        QBuffer out;
-        QBuffer err;
-        in.open(QIODevice::ReadOnly);
-        out.open(QIODevice::WriteOnly);
-        err.open(QIODevice::WriteOnly);
-        Console console(in, out, err, terminal, terminal);
-        OrvexCtl program(console);
+        MemoryConsole streams(std::move(input), terminal);
+        OrvexCtl program(streams.console);
         program.setDeviceAccess(access);
         const int status = program.run(QStringList{"orvexctl"} + arguments);
-        return {status, QString::fromUtf8(out.data()), QString::fromUtf8(err.data())};
+        return {status, QString::fromUtf8(streams.out.data()),
+                QString::fromUtf8(streams.err.data())};
     }
     Outcome run(const QStringList &arguments) { return run(arguments, &devices); }
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -337,19 +350,13 @@ TEST_F(CtlTest, DevicesListsTheInterfacesOfAHidapiDeviceAndWhetherThisUserMayUse
 // standard error, after the redrawn line was ended.  Elsewhere one line per poll.
 TEST_F(CtlTest, MonitorRedrawsOnATerminalAndEndsItsLineBeforeEachStateChange)
 {
-    QBuffer in;
-    QBuffer out;
-    QBuffer err;
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    Console console(in, out, err, true, true);
+    MemoryConsole streams({}, true);
     ConfigModel model;
     model.resetSettings();
     devices.setPresent(1, false);
     DeviceSession session(devices, model, 0);
     session.begin();
-    LiveMonitor monitor(session.link(), console, {});
+    LiveMonitor monitor(session.link(), streams.console, {});
     ASSERT_TRUE(monitor.start());
     devices.device(0).liveValues = {50, 0, 0, 0, 0, 200};
     session.link().pollDevice();
@@ -361,10 +368,10 @@ TEST_F(CtlTest, MonitorRedrawsOnATerminalAndEndsItsLineBeforeEachStateChange)
     session.link().pollDevice();
     monitor.stop();
     session.link().pollDevice(); // a tick that came through after the end prints nothing
-    EXPECT_EQ(out.data(),
+    EXPECT_EQ(streams.out.data(),
               "Ch1   Ch2   Ch3   Ch4   Ch5   Ch6 \n\r\x1b[K 50^    0     0     0     0   200^\n"
               "\r\x1b[K 50     0     0     0     0   200 \n");
-    EXPECT_EQ(err.data(), "Viewing device 1\nSearching for device...\nViewing device 1\n");
+    EXPECT_EQ(streams.err.data(), "Viewing device 1\nSearching for device...\nViewing device 1\n");
     for (const int polls : {1, 3}) // the polls asked for
         EXPECT_EQ(run({"monitor", "--polls", QString::number(polls)}).out.count('\n'), polls);
     devices.device(0).liveValues = {1, 2, 3, 4, 5, 6};
