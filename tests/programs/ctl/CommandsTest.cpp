@@ -268,27 +268,22 @@ TEST_F(CtlTest, ReadAndWriteMoveTheConfigurationInOneSession)
 TEST_F(CtlTest, FailedTransfersSayWhyAndChangeNothing)
 {
     writeFile(path("short.orv"), QByteArray(100, 'x'));
-    const std::tuple<std::function<void(VirtualDeviceAccess &)>, QStringList, QString> cases[] = {
-        {[](auto &d) { d.setPresent(1, false); },
-         {"read", path("dev.orv"), "--device", "2"},
+    using Arrange = std::function<void(VirtualDeviceAccess &)>;
+    const auto nothing = [](VirtualDeviceAccess &) {};
+    const QStringList readDev{"read", path("dev.orv")}, writeIn{"write", path("in.orv")};
+    // clang-format off
+    const std::tuple<Arrange, QStringList, QString> cases[] = {
+        {[](auto &d) { d.setPresent(1, false); }, readDev + QStringList{"--device", "2"},
          "The ORVEX (2) was not found"},
-        {[](auto &d) { d.device(0).memory[508] = 31; },
-         {"read", path("dev.orv")},
-         "Invalid configuration"},
-        {[](auto &d) { d.failExchange(40); },
-         {"read", path("dev.orv")},
-         "Error while reading from the ORVEX (1)"},
-        {[](auto &) {}, {"read", path("none/dev.orv")}, "Error saving file"},
-        {[](auto &d) { d.setPresent(0, false); },
-         {"write", path("in.orv")},
-         "The ORVEX (1) was not found"},
-        {[](auto &d) { d.failExchange(9); },
-         {"write", path("in.orv")},
-         "Error while writing to the ORVEX (1)"},
-        {[](auto &) {}, {"write", path("short.orv")}, "Invalid configuration file"},
-        {[](auto &d) { d.setPresent(0, false), d.setPresent(1, false); },
-         {"monitor"},
+        {[](auto &d) { d.device(0).memory[508] = 31; }, readDev, "Invalid configuration"},
+        {[](auto &d) { d.failExchange(40); }, readDev, "Error while reading from the ORVEX (1)"},
+        {nothing, {"read", path("none/dev.orv")}, "Error saving file"},
+        {[](auto &d) { d.setPresent(0, false); }, writeIn, "The ORVEX (1) was not found"},
+        {[](auto &d) { d.failExchange(9); }, writeIn, "Error while writing to the ORVEX (1)"},
+        {nothing, {"write", path("short.orv")}, "Invalid configuration file"},
+        {[](auto &d) { d.setPresent(0, false), d.setPresent(1, false); }, {"monitor"},
          "The ORVEX (1) was not found"}};
+    // clang-format on
     for (const auto &[arrange, arguments, message] : cases) {
         VirtualDeviceAccess fresh;
         arrange(fresh);
