@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 namespace orvex {
 
@@ -20,15 +22,14 @@ int pixelOf(double coordinate)
         std::floor(std::clamp(coordinate, -kCoordinateLimit, kCoordinateLimit)));
 }
 
-// First pixel whose centre lies at or after the edge.
-int firstPixelFrom(double edge)
+} // namespace
+
+int GraphCanvas::firstPixelFrom(double edge)
 {
     if (std::isnan(edge))
         return 0;
     return static_cast<int>(std::ceil(std::clamp(edge, -kCoordinateLimit, kCoordinateLimit) - 0.5));
 }
-
-} // namespace
 
 GraphCanvas::GraphCanvas(QSize size)
 {
@@ -45,6 +46,32 @@ void GraphCanvas::resize(QSize size)
              m_image.bytesPerLine() == m_image.width() * qsizetype(sizeof(QRgb)));
     m_fillStamps.assign(static_cast<std::size_t>(m_image.width()) * m_image.height(), 0);
     m_fillGeneration = 0;
+    noteWritten(0, m_image.height());
+}
+
+void GraphCanvas::noteWritten(int first, int end)
+{
+    first = std::max(first, 0);
+    end = std::min(end, m_image.height());
+    if (first >= end)
+        return;
+    if (m_changed.isEmpty()) {
+        m_changed = {first, end};
+    } else {
+        m_changed.first = std::min(m_changed.first, first);
+        m_changed.end = std::max(m_changed.end, end);
+    }
+}
+
+GraphCanvas::Rows GraphCanvas::takeChangedRows()
+{
+    return std::exchange(m_changed, Rows{});
+}
+
+QImage &GraphCanvas::paintDevice()
+{
+    noteWritten(0, m_image.height());
+    return m_image;
 }
 
 bool GraphCanvas::contains(int x, int y) const
@@ -66,6 +93,7 @@ void GraphCanvas::fillRect(QPointF from, QPointF to, QColor colour)
     const int bottom = std::min(firstPixelFrom(std::max(from.y(), to.y())), m_image.height());
     if (left >= right)
         return;
+    noteWritten(top, bottom);
     const QRgb rgb = colour.rgb();
     QRgb *rows = pixels();
     for (int y = top; y < bottom; ++y) {
@@ -86,6 +114,7 @@ void GraphCanvas::line(QPointF from, QPointF to, QColor colour)
     const int stepY = y < endY ? 1 : -1;
     const QRgb rgb = colour.rgb();
     QRgb *rows = pixels();
+    noteWritten(std::min(y, endY), std::max(y, endY) + 1);
 
     // Bresenham: every step moves one pixel along the longer axis and at most one along the
     // other, so the line is 8-connected and a 4-neighbour fill cannot cross it.
@@ -157,6 +186,7 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
             ++right;
         fillSpan(rows + offset(0, p.y()), m_fillStamps.data() + offset(0, p.y()), left, right,
                  fillRgb);
+        noteWritten(p.y(), p.y() + 1);
 
         for (const int y : {p.y() - 1, p.y() + 1}) {
             if (y < 0 || y >= height)
@@ -175,6 +205,20 @@ void GraphCanvas::borderFloodFill(QPoint seed, QColor border, QColor fill)
 void GraphCanvas::erase(QColor background)
 {
     m_image.fill(background.rgb());
+    noteWritten(0, m_image.height());
+}
+
+void GraphCanvas::copyRows(const QImage &from, Rows rows)
+{
+    if (from.size() != size() || from.format() != m_image.format())
+        return;
+    rows.first = std::max(rows.first, 0);
+    rows.end = std::min(rows.end, height());
+    if (rows.isEmpty())
+        return;
+    const auto bytes = static_cast<std::size_t>(m_image.bytesPerLine()) * (rows.end - rows.first);
+    std::memcpy(m_image.scanLine(rows.first), from.constScanLine(rows.first), bytes);
+    noteWritten(rows.first, rows.end);
 }
 
 } // namespace orvex

@@ -17,9 +17,21 @@ namespace orvex {
 // always meet on the same pixel and an outline built from them stays closed.  Rectangles cover
 // the pixels whose centres lie inside them.  All operations clip to the picture; nothing is
 // allocated while drawing once the picture has its size.
+//
+// The canvas notes which rows every operation writes, so that whoever shows the picture need
+// only look at those rows for what changed (takeChangedRows()).
 class GraphCanvas
 {
 public:
+    // Rows [first, end) of the picture.
+    struct Rows
+    {
+        int first = 0;
+        int end = 0;
+        bool isEmpty() const { return first >= end; }
+        bool operator==(const Rows &) const = default;
+    };
+
     explicit GraphCanvas(QSize size = {});
 
     // Gives the picture a new size; the content is undefined until the next erase or fill.
@@ -43,19 +55,33 @@ public:
     // Clears the whole picture to `background`.
     void erase(QColor background);
 
+    // Copies the rows [first, end) of a picture of the same size, such as another canvas's
+    // image(); nothing happens when the sizes or the pixel formats differ.
+    void copyRows(const QImage &from, Rows rows);
+
+    // The band of rows written since the last call, and a fresh start for the next one.  It may
+    // hold rows that were written with the colours they already had.
+    Rows takeChangedRows();
+
     const QImage &image() const { return m_image; }
 
     // The picture as a paint device, for text drawn with QPainter over the rasterised shapes.
-    QImage &paintDevice() { return m_image; }
+    // What is drawn through it is not followed, so every row counts as written.
+    QImage &paintDevice();
 
     QRgb pixel(int x, int y) const { return m_image.pixel(x, y); }
+
+    // The first pixel whose centre lies at or after `edge`: where fillRect() starts and stops.
+    static int firstPixelFrom(double edge);
 
 private:
     bool contains(int x, int y) const;
     QRgb *pixels();
     void fillSpan(QRgb *row, std::uint32_t *stamps, int left, int right, QRgb colour);
+    void noteWritten(int first, int end);
 
     QImage m_image;
+    Rows m_changed;
 
     // Reused by every flood fill: pending seeds and a per-pixel "already filled" stamp, so that
     // repeated fills neither allocate nor clear a mask.

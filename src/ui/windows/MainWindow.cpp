@@ -6,7 +6,6 @@
 #include "ui/dialogs/SettingsDialog.h"
 #include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/GraphView.h"
-#include "ui/graphs/OverviewGraph.h"
 #include "ui/windows/AboutWindow.h"
 #include "ui/windows/StatusWindow.h"
 
@@ -219,34 +218,27 @@ QMenu *MainWindow::createOptionsMenu()
 // ---- graphs and the link ----------------------------------------------------------------------
 
 // Runs at every successful poll.  A graph whose value, direction and settings are those of the
-// picture it already shows would be composed into the very same pixels, so it is left as it is:
-// a viewed device whose inputs rest costs no drawing at all.
+// picture it already shows is left as it is, so a viewed device whose inputs rest costs no
+// drawing at all; a moving one costs the rows its bar moved across.
 void MainWindow::drawGraphs(const LiveSample &sample)
 {
     for (int i = 0; i < kChannelColumns; ++i) {
-        const OverviewInputs inputs = overviewInputs(sample, i);
-        if (m_composedGraphs[i] == inputs)
+        const ChannelSettings &settings = m_channels[i];
+        const OverviewInputs inputs{sample.values[i], sample.directions[i], settings.steps,
+                                    settings.hysteresis};
+        if (!m_overviews[i].compose(picGraph[i]->canvas(), inputs))
             continue;
-        drawOverviewGraph(picGraph[i]->canvas(), inputs.value, inputs.direction, inputs.steps,
-                          inputs.hysteresis);
         picGraph[i]->refresh();
         picGraph[i]->setReading(inputs.value, movementText(inputs.direction));
-        m_composedGraphs[i] = inputs;
     }
-}
-
-MainWindow::OverviewInputs MainWindow::overviewInputs(const LiveSample &sample, int channel) const
-{
-    const ChannelSettings &settings = m_channels[channel];
-    return {sample.values[channel], sample.directions[channel], settings.steps, settings.hysteresis,
-            picGraph[channel]->drawingAreaSize()};
 }
 
 void MainWindow::clearGraphs()
 {
-    for (GraphView *graph : picGraph)
-        graph->clear();
-    m_composedGraphs.fill(std::nullopt);
+    for (int i = 0; i < kChannelColumns; ++i) {
+        picGraph[i]->clear();
+        m_overviews[i].forget();
+    }
 }
 
 void MainWindow::showSample(const LiveSample &sample)

@@ -4,13 +4,12 @@
 #include "core/link/ConfigTransfer.h"
 #include "core/link/DeviceLink.h"
 #include "core/startup/Startup.h"
+#include "ui/graphs/OverviewGraph.h"
 
 #include <QMainWindow>
-#include <QSize>
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -90,18 +89,6 @@ private:
     void showConfiguration(const Configuration &configuration);
     void showSelectedDevice(int deviceNumber);
 
-    // Everything an overview graph's picture is composed from.
-    struct OverviewInputs
-    {
-        std::uint8_t value = 0;
-        std::uint8_t direction = 0;
-        std::uint8_t steps = 0;
-        std::uint8_t hysteresis = 0;
-        QSize size;
-        bool operator==(const OverviewInputs &) const = default;
-    };
-    OverviewInputs overviewInputs(const LiveSample &sample, int channel) const;
-
     void onDeviceBoxToggled(int index);
     void runTransfer(const std::function<TransferResult()> &transfer);
     void setUserCommandsEnabled(bool enabled);
@@ -144,8 +131,8 @@ private:
     // The channels' settings and the live sample the graphs are drawn from, as announced.
     std::array<ChannelSettings, kChannelColumns> m_channels{};
     LiveSample m_sample;
-    // What each graph's picture was last composed from; empty after a clear.
-    std::array<std::optional<OverviewInputs>, kChannelColumns> m_composedGraphs;
+    // Each graph's picture, brought from one sample to the next.
+    std::array<OverviewComposer, kChannelColumns> m_overviews;
 };
 
 } // namespace orvex

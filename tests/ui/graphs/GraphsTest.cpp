@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -161,15 +162,22 @@ private Q_SLOTS:
         QCOMPARE(canvas.image(), filled({8, 8}, kRed));
     }
 
+    // Each picture drawn afresh, and the same pictures one after the other on one graph on
+    // screen, where each sample rewrites and repaints only some rows: none may be left over.
     void overviewIsTheDesignsPicture()
     {
+        GraphView view;
+        view.setDesignSize({81, 265});
+        view.show();
+        OverviewComposer composer;
         // value, direction, steps, hysteresis; first bar row, row of the shafts' ends (0: none).
         // A damaged hysteresis code draws as High rather than push the shafts off the graph.
         // clang-format off
         const int cases[][6] = {
-            {0, 0, 6, 0, 261, 126}, {255, 1, 6, 0, 0, 126}, {128, 2, 6, 200, 130, 106},
+            {0, 0, 6, 0, 261, 126}, {255, 0, 6, 0, 0, 126}, {128, 0, 6, 0, 130, 126},
+            {128, 1, 6, 0, 130, 126}, {255, 1, 6, 0, 0, 126}, {128, 2, 6, 200, 130, 106},
             {1, 3, 6, 1, 260, 116}, {254, 1, 5, 0, 1, 0}, {128, 1, 0, 2, 130, 0},
-            {128, 2, 7, 0, 130, 0}, {128, 1, 255, 0, 130, 0}};
+            {128, 2, 7, 0, 130, 0}, {128, 1, 255, 0, 130, 0}, {0, 0, 6, 0, 261, 126}};
         // clang-format on
         for (const auto &[value, direction, steps, hysteresis, firstBarRow, shaftEnd] : cases) {
             QImage expected = filled({77, 261}, kBlack);
@@ -177,6 +185,13 @@ private Q_SLOTS:
             if (shaftEnd > 0)
                 drawDesignArrows(expected, 34, shaftEnd, direction);
             QCOMPARE(overview(value, direction, steps, hysteresis), expected);
+
+            composer.compose(view.canvas(), {std::uint8_t(value), std::uint8_t(direction),
+                                             std::uint8_t(steps), std::uint8_t(hysteresis)});
+            view.refresh();
+            QCoreApplication::processEvents(); // the repaint it asked for
+            const QImage screen = view.screen()->grabWindow(view.winId()).toImage();
+            QCOMPARE(screen.copy(2, 2, 77, 261).convertToFormat(QImage::Format_RGB32), expected);
         }
         // Too small to enclose their fills, the arrows are left out.
         for (const QSize size : {QSize(77, 60), QSize(1, 1), QSize(0, 0)})
