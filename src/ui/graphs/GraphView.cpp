@@ -71,8 +71,12 @@ void GraphView::refresh()
     }
     ++m_updateCount;
     const QRect area = contentsRect();
-    update(
-        QRect(area.left(), area.top() + changed.first, area.width(), changed.end - changed.first));
+    const QRect rows(area.left(), area.top() + changed.first, area.width(),
+                     changed.end - changed.first);
+    if (m_pacer)
+        m_pacer->update(this, rows);
+    else
+        update(rows);
 }
 
 void GraphView::clear()
@@ -90,6 +94,8 @@ void GraphView::setReading(std::uint8_t value, const QString &movement)
 
 void GraphView::paintEvent(QPaintEvent *event)
 {
+    if (m_pacer)
+        m_pacer->notePainted();
     QPainter painter(this);
     const QRect area = contentsRect();
     const QRect picture = event->rect() & area;

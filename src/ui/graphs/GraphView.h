@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/graphs/FramePacer.h"
 #include "ui/graphs/GraphCanvas.h"
 
 #include <QFrame>
@@ -32,6 +33,10 @@ public:
     // Shows the canvas as it is now, with at most one update().
     void refresh();
 
+    // Paces the repaints that refresh() asks for with the other views of its window; without a
+    // pacer each refresh is painted at once.
+    void setFramePacer(FramePacer *pacer) { m_pacer = pacer; }
+
     // Erases the picture to the widget's own background colour and shows it.
     void clear();
 
@@ -61,6 +66,7 @@ private:
 
     GraphCanvas m_canvas;
     QImage m_shown;
+    FramePacer *m_pacer = nullptr;
     int m_updateCount = 0;
     std::uint8_t m_readingValue = 0;
     QString m_readingText;

@@ -64,6 +64,7 @@ MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files
     setWindowTitle(kMainWindowTitle);
     m_files.setWindowTitle(kMainWindowTitle);
 
+    m_graphFrames = new FramePacer(this);
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientSize);
@@ -98,6 +99,7 @@ void MainWindow::createChannelColumns(QWidget *client)
         picGraph[i]->setObjectName(QStringLiteral("picGraph%1").arg(i));
         picGraph[i]->move(left, 24);
         picGraph[i]->setDesignSize(QSize(kColumnWidth, 265));
+        picGraph[i]->setFramePacer(m_graphFrames);
         picGraph[i]->setAccessibleName(QStringLiteral("Channel %1 input").arg(i + 1));
 
         cmdSettings[i] = new QPushButton(QStringLiteral("Settings"), client);

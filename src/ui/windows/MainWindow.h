@@ -20,6 +20,7 @@ class QPushButton;
 namespace orvex {
 
 class AboutWindow;
+class FramePacer;
 class ConfigModel;
 class FileCommands;
 class FilePrompts;
@@ -131,8 +132,9 @@ private:
     // The channels' settings and the live sample the graphs are drawn from, as announced.
     std::array<ChannelSettings, kChannelColumns> m_channels{};
     LiveSample m_sample;
-    // Each graph's picture, brought from one sample to the next.
+    // Each graph's picture, brought from one sample to the next, and shown once per frame.
     std::array<OverviewComposer, kChannelColumns> m_overviews;
+    FramePacer *m_graphFrames = nullptr;
 };
 
 } // namespace orvex

@@ -2,6 +2,7 @@
 // design draws them, and which presses the widget showing them reports.  How it shows them is
 // proven by the windows that hold it.
 
+#include "ui/graphs/FramePacer.h"
 #include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/GraphCanvas.h"
 #include "ui/graphs/GraphView.h"
@@ -196,6 +197,40 @@ private Q_SLOTS:
         // Too small to enclose their fills, the arrows are left out.
         for (const QSize size : {QSize(77, 60), QSize(1, 1), QSize(0, 0)})
             QCOMPARE(overview(0, 1, 6, 0, size), filled(size, kBlack));
+    }
+
+    // Paced, a graph is painted at most once per frame of a 60 Hz screen, and what a frame shows
+    // is the newest picture, whole: the rows of the pictures it skipped are painted too.
+    void pacedGraphShowsTheNewestPictureOncePerFrame()
+    {
+        GraphView view;
+        view.setDesignSize({81, 265});
+        FramePacer frames(&view);
+        view.setFramePacer(&frames);
+        qint64 now = 0;
+        frames.setClock([&now] { return now; });
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        OverviewComposer composer;
+        const auto screen = [&] {
+            const QImage shown = view.screen()->grabWindow(view.winId()).toImage();
+            return shown.copy(2, 2, 77, 261).convertToFormat(QImage::Format_RGB32);
+        };
+        const auto showAt = [&](qint64 time, int value) {
+            now = time;
+            composer.compose(view.canvas(), {std::uint8_t(value), 0, 3, 0});
+            view.refresh();
+            QCoreApplication::processEvents();
+            return screen();
+        };
+        QCOMPARE(showAt(100, 50), overview(50, 0, 3, 0));
+        QCOMPARE(showAt(110, 200), overview(50, 0, 3, 0)); // too soon after the last frame
+        QCOMPARE(showAt(120, 100), overview(100, 0, 3, 0));
+        QSignalSpy released(&frames, &FramePacer::released);
+        QCOMPARE(showAt(130, 180), overview(100, 0, 3, 0)); // and nothing after it
+        QVERIFY(released.wait());
+        QCoreApplication::processEvents();
+        QCOMPARE(screen(), overview(180, 0, 3, 0));
     }
 
     void stepGraphIsTheDesignsPicture()
