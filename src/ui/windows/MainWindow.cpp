@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QWindow>
 
 namespace orvex {
 
@@ -246,8 +247,28 @@ void MainWindow::clearGraphs()
 void MainWindow::showSample(const LiveSample &sample)
 {
     m_sample = sample;
-    if (sample.read)
+    if (sample.read && m_windowExposed)
         drawGraphs(sample);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    windowHandle()->installEventFilter(this);
+}
+
+// A minimised window, and where the platform tells a covered one, is not exposed: nobody can see
+// its graphs, so they are not composed.  As it comes back they catch up with the newest sample
+// before it is painted.
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        const bool exposed = windowHandle()->isExposed();
+        if (exposed && !m_windowExposed && m_sample.read)
+            drawGraphs(m_sample);
+        m_windowExposed = exposed;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // Searching clears the graphs until the next device answers; viewing shows which one it is.

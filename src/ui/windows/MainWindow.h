@@ -77,6 +77,8 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createChannelColumns(QWidget *client);
@@ -135,6 +137,8 @@ private:
     // Each graph's picture, brought from one sample to the next, and shown once per frame.
     std::array<OverviewComposer, kChannelColumns> m_overviews;
     FramePacer *m_graphFrames = nullptr;
+    // Whether the platform last said the window can be seen; assumed until it says.
+    bool m_windowExposed = true;
 };
 
 } // namespace orvex

@@ -168,6 +168,14 @@ private Q_SLOTS:
             w.link.waitForDeviceTick();
             QCOMPARE(status(w), "Viewing device 1");
         }
+        // A window nobody can see composes nothing, and shows the newest sample on its return.
+        w.window.hide();
+        QCoreApplication::processEvents();
+        w.link.pollDevice();
+        QCOMPARE(pixel(w, 0, 38, 260), "background");
+        w.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QCOMPARE(pixel(w, 0, 38, 260), bar);
     }
 
     // The two boxes and the two menu items always name one device; choosing one changes
