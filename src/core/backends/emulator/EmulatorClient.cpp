@@ -9,6 +9,7 @@
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace orvex {
 
@@ -80,9 +81,12 @@ bool EmulatorClient::connectSocket()
     if (m_fd < 0)
         return false;
     // A blocking connect waits while the server's backlog is full; the send time-out bounds
-    // that wait.  Sends themselves never block (MSG_DONTWAIT), so it matters nowhere else.
+    // that wait.  Sends themselves never block (MSG_DONTWAIT), so it matters nowhere else.  The
+    // receive time-out bounds the read that waits for a reply (zero would mean no bound).
     const timeval timeout{m_timeoutMs / 1000, (m_timeoutMs % 1000) * 1000};
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    m_readsTimeOut = m_timeoutMs > 0 &&
+                     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) == 0;
 
     const QDeadlineTimer deadline(m_timeoutMs);
     for (;;) {
@@ -133,26 +137,53 @@ EmulatorClient::Failure EmulatorClient::sendAll(QByteArrayView data, const QDead
     return Failure::None;
 }
 
-EmulatorClient::Failure EmulatorClient::receiveMore(const QDeadlineTimer &deadline)
+// Waits for more of the reply and appends it.  The first wait of an exchange is the read itself,
+// which the socket's receive time-out bounds: one system call instead of a poll and a read.  A
+// reply that comes in pieces, or a read that a signal interrupted, waits with poll() for what is
+// left of the deadline.
+EmulatorClient::Failure EmulatorClient::receiveMore(const QDeadlineTimer &deadline, Wait wait)
 {
-    if (!waitFor(m_fd, POLLIN, deadline))
+    if (wait == Wait::InRead && !m_readsTimeOut)
+        wait = Wait::WithPoll;
+    if (wait == Wait::WithPoll && !waitFor(m_fd, POLLIN, deadline))
         return Failure::Timeout;
+    reclaimLentBuffer();
     // Room for the longest reply; anything beyond it is an error found by the caller.
     constexpr qsizetype chunk = kMaxReplyLength + 1;
     const qsizetype held = m_received.size();
     m_received.resize(held + chunk);
     for (;;) {
-        const ssize_t got = ::read(m_fd, m_received.data() + held, chunk);
+        const int flags = wait == Wait::InRead ? 0 : MSG_DONTWAIT;
+        const ssize_t got = ::recv(m_fd, m_received.data() + held, chunk, flags);
         if (got > 0) {
             m_received.resize(held + got);
             return Failure::None;
         }
-        if (got < 0 && errno == EINTR)
-            continue;
+        if (got < 0 && errno == EINTR) {
+            wait = Wait::WithPoll;
+            if (waitFor(m_fd, POLLIN, deadline))
+                continue;
+            m_received.resize(held);
+            return Failure::Timeout;
+        }
         m_received.resize(held);
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return deadline.hasExpired() ? Failure::Timeout : Failure::None;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A waiting read gives up only when the time is up; after poll() it is a false alarm.
+            if (wait == Wait::InRead || deadline.hasExpired())
+                return Failure::Timeout;
+            return Failure::None;
+        }
         return Failure::Disconnected; // end of stream or a reset connection
+    }
+}
+
+// The buffer of the last reply is taken back once nobody else holds it, so that exchanges after
+// the first reuse the same storage.
+void EmulatorClient::reclaimLentBuffer()
+{
+    if (m_received.isNull() && m_lent.isDetached()) {
+        m_received.swap(m_lent);
+        m_received.resize(0);
     }
 }
 
@@ -168,8 +199,15 @@ std::optional<QByteArray> EmulatorClient::takeReplyLine()
     }
     if (end < 0)
         return std::nullopt;
-    QByteArray line = m_received.first(end);
-    m_received.remove(0, end + 1);
+    if (end + 1 < m_received.size()) {
+        QByteArray line = m_received.first(end);
+        m_received.remove(0, end + 1);
+        return line;
+    }
+    // The usual case: the buffer holds this one line, and goes to the caller as it is.
+    QByteArray line = std::exchange(m_received, QByteArray());
+    line.truncate(end);
+    m_lent = line;
     return line;
 }
 
@@ -182,17 +220,20 @@ std::optional<QByteArray> EmulatorClient::roundTrip(QByteArrayView line)
 
     const QDeadlineTimer deadline(m_timeoutMs);
     m_lastFailure = Failure::None;
-    if (const Failure failure = sendAll(line.toByteArray() + '\n', deadline);
-        failure != Failure::None)
+    m_request.resize(0); // keeps its storage
+    m_request.append(line).append('\n');
+    if (const Failure failure = sendAll(m_request, deadline); failure != Failure::None)
         return fail(failure);
 
+    Wait wait = Wait::InRead;
     for (;;) {
         if (std::optional<QByteArray> reply = takeReplyLine())
             return reply;
         if (m_lastFailure != Failure::None)
             return fail(m_lastFailure);
-        if (const Failure failure = receiveMore(deadline); failure != Failure::None)
+        if (const Failure failure = receiveMore(deadline, wait); failure != Failure::None)
             return fail(failure);
+        wait = Wait::WithPoll;
     }
 }
 

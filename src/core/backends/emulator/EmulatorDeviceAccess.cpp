@@ -96,8 +96,8 @@ HidStatus EmulatorDeviceAccess::WriteHidDevice(HidHandle &handle, const HidRepor
     if (!isLive(found->second))
         return hid::kIoError;
 
-    const std::optional<QByteArray> line = m_client.roundTrip(
-        "XFER " + QByteArray::number(found->second.serverHandle) + ' ' + reportToHex(request));
+    const std::optional<QByteArray> line =
+        m_client.roundTrip(TransferRequest(found->second.serverHandle, request).line());
     if (!line)
         return failureStatus(hid::kIoError);
     const EmulatorReply answer = parseEmulatorReply(*line);

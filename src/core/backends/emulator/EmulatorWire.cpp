@@ -1,5 +1,9 @@
 #include "core/backends/emulator/EmulatorWire.h"
 
+#include <algorithm>
+#include <charconv>
+#include <string_view>
+
 namespace orvex {
 
 namespace {
@@ -24,10 +28,10 @@ EmulatorReply parseEmulatorReply(QByteArrayView line)
         reply.kind = EmulatorReply::Kind::Ok;
     } else if (line.startsWith("OK ")) {
         reply.kind = EmulatorReply::Kind::Ok;
-        reply.value = line.sliced(3).toByteArray();
+        reply.value = line.sliced(3);
     } else if (line.startsWith("ERR ")) {
         bool isNumber = false;
-        const int status = line.sliced(4).toByteArray().toInt(&isNumber);
+        const int status = line.sliced(4).toInt(&isNumber);
         reply.kind = isNumber && status != hid::kSuccess ? EmulatorReply::Kind::Error
                                                          : EmulatorReply::Kind::Invalid;
         reply.status = reply.kind == EmulatorReply::Kind::Error ? status : hid::kIoError;
@@ -42,6 +46,20 @@ QByteArray reportToHex(const HidReport &report)
     return QByteArray(reinterpret_cast<const char *>(report.data()),
                       static_cast<qsizetype>(report.size()))
         .toHex();
+}
+
+TransferRequest::TransferRequest(int serverHandle, const HidReport &report)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    constexpr std::string_view kCommand = "XFER ";
+    char *out = std::copy(kCommand.begin(), kCommand.end(), m_text.begin());
+    out = std::to_chars(out, m_text.end(), serverHandle).ptr;
+    *out++ = ' ';
+    for (const std::uint8_t byte : report) {
+        *out++ = kDigits[byte >> 4];
+        *out++ = kDigits[byte & 0x0F];
+    }
+    m_length = out - m_text.begin();
 }
 
 bool reportFromHex(QByteArrayView hex, HidReport &report)
