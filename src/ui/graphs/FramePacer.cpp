@@ -25,7 +25,7 @@ FramePacer::FramePacer(QWidget *window)
 }
 
 // Whole milliseconds, rounded up, so that frames are never closer than the screen's.
-qint64 FramePacer::frameInterval() const
+qint64 FramePacer::screenFrameInterval() const
 {
     const QScreen *screen = m_window->screen();
     const double rate =
@@ -37,12 +37,11 @@ void FramePacer::update(QWidget *widget, const QRect &rect)
 {
     hold(widget, rect);
     const qint64 now = m_clock();
-    const qint64 interval = frameInterval();
-    if (!m_lastPaint || now - *m_lastPaint >= interval) {
+    if (!m_lastPaint || now - *m_lastPaint >= m_frameInterval) {
         release();
     } else if (!m_restTimer.isActive()) {
-        m_restTimer.start(static_cast<int>(
-            std::clamp<qint64>(*m_lastPaint + 2 * interval - now, 0, 2 * interval)));
+        const qint64 rest = *m_lastPaint + 2 * m_frameInterval - now;
+        m_restTimer.start(static_cast<int>(std::clamp<qint64>(rest, 0, 2 * m_frameInterval)));
     }
 }
 
@@ -65,6 +64,8 @@ void FramePacer::hold(QWidget *widget, const QRect &rect)
 void FramePacer::release()
 {
     m_restTimer.stop();
+    // Asked once a frame, the screen's rate follows the window to another screen.
+    m_frameInterval = screenFrameInterval();
     for (const Request &request : m_heldBack) {
         if (request.widget)
             request.widget->update(request.rect);

@@ -53,7 +53,7 @@ private:
         QRect rect;
     };
 
-    qint64 frameInterval() const;
+    qint64 screenFrameInterval() const;
     void hold(QWidget *widget, const QRect &rect);
     void release();
 
@@ -61,6 +61,7 @@ private:
     QElapsedTimer m_started;
     std::function<qint64()> m_clock;
     std::optional<qint64> m_lastPaint;
+    qint64 m_frameInterval = 17; // 60 Hz, until the first frame asks the screen
     QTimer m_restTimer;
     QVarLengthArray<Request, 8> m_heldBack;
 };
