@@ -1,23 +1,10 @@
 #include "ui/graphs/OverviewGraph.h"
 
 #include "core/config/ChannelSettings.h"
-#include "core/graph/GraphGeometry.h"
+#include "ui/graphs/GraphCanvas.h"
 #include "ui/graphs/GraphElements.h"
 
-#include <algorithm>
-
 namespace orvex {
-
-namespace {
-
-// The first row the bar of `value` fills, as drawBackgroundAndBar() rounds its top edge; the
-// height itself when the bar is empty.
-int firstBarRow(std::uint8_t value, int height)
-{
-    return std::clamp(GraphCanvas::firstPixelFrom(graph::valueTop(value, height)), 0, height);
-}
-
-} // namespace
 
 void drawOverviewGraph(GraphCanvas &canvas, std::uint8_t value, std::uint8_t direction,
                        std::uint8_t steps, std::uint8_t hysteresis)
@@ -34,61 +21,22 @@ bool OverviewComposer::compose(GraphCanvas &canvas, const OverviewInputs &inputs
     const QSize size = canvas.size();
     if (m_composed == inputs && m_composedSize == size)
         return false;
-    const Plates &pair = plates(inputs, size);
-    const int height = size.height();
-    const int barRow = firstBarRow(inputs.value, height);
-    const bool samePlates = m_composed && m_composedSize == size &&
-                            plateKey(*m_composed, size) == plateKey(inputs, size) &&
-                            litArrow(*m_composed) == litArrow(inputs);
-    if (samePlates) {
-        const int oldBarRow = firstBarRow(m_composed->value, height);
-        if (barRow < oldBarRow)
-            canvas.copyRows(pair.full, {barRow, oldBarRow});
-        else
-            canvas.copyRows(pair.empty, {oldBarRow, barRow});
-    } else {
-        canvas.copyRows(pair.empty, {0, barRow});
-        canvas.copyRows(pair.full, {barRow, height});
-    }
     m_composed = inputs;
     m_composedSize = size;
+    const bool arrows = inputs.steps == kDirectionalSteps;
+    const Key key{arrows, arrows ? inputs.hysteresis : std::uint8_t(0), size};
+    m_bars.compose(canvas, key, litArrow(arrows, inputs.direction), inputs.value,
+                   [&inputs](GraphCanvas &plate, std::uint8_t value) {
+                       drawOverviewGraph(plate, value, inputs.direction, inputs.steps,
+                                         inputs.hysteresis);
+                   });
     return true;
 }
 
 void OverviewComposer::forget()
 {
     m_composed.reset();
-}
-
-OverviewComposer::PlateKey OverviewComposer::plateKey(const OverviewInputs &inputs, QSize size)
-{
-    const bool arrows = inputs.steps == kDirectionalSteps;
-    return {arrows, arrows ? inputs.hysteresis : std::uint8_t(0), size};
-}
-
-int OverviewComposer::litArrow(const OverviewInputs &inputs)
-{
-    if (inputs.steps != kDirectionalSteps)
-        return 0;
-    return inputs.direction == 1 || inputs.direction == 2 ? inputs.direction : 0;
-}
-
-const OverviewComposer::Plates &OverviewComposer::plates(const OverviewInputs &inputs, QSize size)
-{
-    const PlateKey key = plateKey(inputs, size);
-    if (m_plateKey != key) {
-        m_plates.fill(std::nullopt);
-        m_plateKey = key;
-    }
-    std::optional<Plates> &pair = m_plates[static_cast<std::size_t>(litArrow(inputs))];
-    if (!pair) {
-        GraphCanvas canvas(size);
-        drawOverviewGraph(canvas, 0, inputs.direction, inputs.steps, inputs.hysteresis);
-        const QImage empty = canvas.image().copy();
-        drawOverviewGraph(canvas, 255, inputs.direction, inputs.steps, inputs.hysteresis);
-        pair = Plates{empty, canvas.image()};
-    }
-    return *pair;
+    m_bars.forget();
 }
 
 } // namespace orvex
