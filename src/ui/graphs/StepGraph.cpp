@@ -133,4 +133,23 @@ void StepGraphPainter::drawLabel(QPainter &painter, const Label &label, QPoint c
     painter.drawStaticText(topLeft, label.text);
 }
 
+StepGraphComposer::StepGraphComposer(const QFont &labelFont)
+    : m_painter(labelFont)
+{}
+
+bool StepGraphComposer::compose(GraphCanvas &canvas, const StepGraphInput &in)
+{
+    const ChannelSettings *settings = in.settings;
+    const Key key{isChannel(in.channelIndex), settings ? std::optional(*settings) : std::nullopt,
+                  in.sections, in.joystickText, canvas.size()};
+    const bool arrows =
+        settings && isKeyboardEnabled(settings->mode) && settings->steps == kDirectionalSteps;
+    return m_bars.compose(canvas, key, litArrow(arrows, in.liveDirection), in.liveValue,
+                          [this, &in](GraphCanvas &plate, std::uint8_t value) {
+                              StepGraphInput at = in;
+                              at.liveValue = value;
+                              m_painter.draw(plate, at);
+                          });
+}
+
 } // namespace orvex

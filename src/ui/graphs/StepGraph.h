@@ -1,13 +1,16 @@
 #pragma once
 
 #include "core/config/ChannelSettings.h"
+#include "ui/graphs/BarPlates.h"
 
 #include <QFont>
+#include <QSize>
 #include <QSizeF>
 #include <QStaticText>
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 class QPainter;
 
@@ -64,6 +67,33 @@ private:
     QString m_joystickAxis;
     Label m_joystickLabel;
     bool m_joystickLabelValid = false;
+};
+
+// Keeps the step graph's canvas at the picture StepGraphPainter draws for the newest tick,
+// writing only the rows that change (see BarPlates): an input at rest costs nothing, a moving
+// one the rows its bar crossed, and the labels are drawn again only when a setting changes.
+class StepGraphComposer
+{
+public:
+    explicit StepGraphComposer(const QFont &labelFont = QFont());
+
+    // False, touching nothing, when the canvas already shows the picture of `in`.
+    bool compose(GraphCanvas &canvas, const StepGraphInput &in);
+
+private:
+    // What the picture depends on besides the live value and the lit arrow.
+    struct Key
+    {
+        bool hasBar = false;
+        std::optional<ChannelSettings> settings;
+        std::uint8_t sections = 0;
+        QString joystickText;
+        QSize size;
+        bool operator==(const Key &) const = default;
+    };
+
+    StepGraphPainter m_painter;
+    BarGraphComposer<Key> m_bars;
 };
 
 } // namespace orvex

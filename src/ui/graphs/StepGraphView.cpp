@@ -13,7 +13,7 @@ namespace orvex {
 
 StepGraphView::StepGraphView(QWidget *parent)
     : GraphView(parent)
-    , m_painter(font())
+    , m_composer(font())
 {
     // Reached with Tab; a click opens the key picker as before and leaves the focus alone.
     setFocusPolicy(Qt::TabFocus);
@@ -21,7 +21,7 @@ StepGraphView::StepGraphView(QWidget *parent)
 
 void StepGraphView::draw(const StepGraphInput &in)
 {
-    m_painter.draw(canvas(), in);
+    m_composer.compose(canvas(), in);
     m_input = in;
     setReading(in.liveValue, QString());
     if (m_selected >= sectionCount())

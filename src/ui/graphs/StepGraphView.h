@@ -5,7 +5,7 @@
 
 namespace orvex {
 
-// The settings dialog's step graph as a control of its own.  It paints what StepGraphPainter
+// The settings dialog's step graph as a control of its own.  It paints what StepGraphComposer
 // composes and keeps what it showed, so that assistive technology can read it: the live input,
 // the section the input is in and the key of every section.  From the keyboard it takes the
 // focus, Up and Down choose a section (framed while the graph has the focus), and Enter or
@@ -51,7 +51,7 @@ private:
     int sectionCount() const;
     void announceSelection();
 
-    StepGraphPainter m_painter;
+    StepGraphComposer m_composer;
     StepGraphInput m_input;
     int m_selected = 0;
 };

@@ -266,24 +266,35 @@ private Q_SLOTS:
             QCOMPARE(stepGraph(settings, channel, value, 1), expected);
     }
 
-    void labelsFollowEveryChangeOfKeyModifierAndAxis()
+    // Tick after tick, what the composer keeps on its canvas is what a new painter draws: the bar
+    // moving either way, a key, a modifier or the axis changed, arrows lit and put out.
+    void stepGraphFollowsEveryChangeTickAfterTick()
     {
-        // One painter across ticks must draw exactly what a new painter draws.
         GraphCanvas canvas({221, 541});
-        StepGraphPainter reused;
+        StepGraphComposer reused;
         ChannelSettings settings{.steps = 2, .mode = kModeBoth};
-        const auto drawsAsNew = [&](const char *axis) {
-            const StepGraphInput input{0, &settings, sectionsForSteps(settings.steps), 40, 0, axis};
-            reused.draw(canvas, input);
+        const auto drawsAsNew = [&](int value, int direction, const char *axis) {
+            const StepGraphInput input{0,
+                                       &settings,
+                                       sectionsForSteps(settings.steps),
+                                       std::uint8_t(value),
+                                       std::uint8_t(direction),
+                                       axis};
+            reused.compose(canvas, input);
             GraphCanvas fresh({221, 541});
             StepGraphPainter().draw(fresh, input);
             return canvas.image() == fresh.image();
         };
-        QVERIFY(drawsAsNew("X"));
+        QVERIFY(drawsAsNew(40, 0, "X"));
+        QVERIFY(drawsAsNew(200, 0, "X"));
+        QVERIFY(drawsAsNew(200, 0, "Z"));
         settings.keys[2] = 0x4C;
-        QVERIFY(drawsAsNew("X"));
+        QVERIFY(drawsAsNew(200, 0, "X"));
         settings.keyOperators[2] = kOperatorShift;
-        QVERIFY(drawsAsNew("Y"));
+        QVERIFY(drawsAsNew(30, 0, "Y"));
+        settings.steps = kDirectionalSteps;
+        for (const auto &[value, direction] : {std::pair{30, 1}, {90, 2}, {90, 0}, {89, 0}})
+            QVERIFY(drawsAsNew(value, direction, "Y"));
     }
 
     // A screen reader hears the step graph as a list of its sections, the top one first, each
