@@ -119,6 +119,8 @@ void SettingsDialog::buildControls()
     picGraph->setObjectName(QStringLiteral("picGraph"));
     picGraph->move(rectFromTwips(120, 120, 3375, 8175).topLeft());
     picGraph->setDesignSize(rectFromTwips(120, 120, 3375, 8175).size());
+    // The poll comes more often than most screens show frames.
+    picGraph->setFramePacer(new FramePacer(this));
 
     buildKeyboardFrame();
     buildJoystickFrame();
