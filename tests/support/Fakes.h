@@ -71,7 +71,8 @@ public:
     QStringList statusTexts;
     std::vector<UserMessage> messages;
     bool statusShown = false;
-    std::function<void()> onStatus; // runs inside every status update, as window events do
+    std::function<void()> onStatus;  // runs inside every status update
+    std::function<void()> onMessage; // runs while the message is on show
 
     void showTransferStatus() override
     {
@@ -94,6 +95,8 @@ public:
     {
         events << QStringLiteral("message");
         messages.push_back(message);
+        if (onMessage)
+            onMessage();
     }
 };
 

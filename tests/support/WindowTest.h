@@ -2,7 +2,7 @@
 
 // The one base of the window tests: the whole program as main() builds it (Program), on two
 // virtual devices, with scripted prompts and a fake platform.  The link's timers do not run:
-// tests call its ticks.
+// tests ask for its ticks and wait for them.
 
 #include "Fakes.h"
 #include "ModelEditing.h"
@@ -27,6 +27,7 @@ struct WindowTest
     {
         files.newConfiguration();
         link.startSearching();
+        link.waitUntilIdle();
         window.show();
     }
 
@@ -34,7 +35,27 @@ struct WindowTest
     void startViewing()
     {
         startSearching();
+        searchTick();
+    }
+
+    // One tick of the link, run on its device thread; it returns once the window has heard of it.
+    void poll()
+    {
+        link.pollDevice();
+        link.waitUntilIdle();
+    }
+    void searchTick()
+    {
         link.waitForDeviceTick();
+        link.waitUntilIdle();
+    }
+
+    // Waits until the device thread has done all the window asked of it, a transfer's end (the
+    // polls resume) included: that is asked for while the first wait's answers are handed out.
+    void settle()
+    {
+        link.waitUntilIdle();
+        link.waitUntilIdle();
     }
 
     // The settings dialog of a channel as the main window opens it, without its modal loop.
@@ -61,7 +82,7 @@ struct WindowTest
     FakePlatform platform;
     std::unique_ptr<VirtualDeviceAccess> ownDevices = std::make_unique<VirtualDeviceAccess>();
     VirtualDeviceAccess &devices = *ownDevices;
-    Program program{{std::move(ownDevices), &prompts, &platform}};
+    Program program{{std::move(ownDevices), &prompts, &platform, Startup::Timers::LeaveStopped}};
     ConfigModel &model = program.model();
     DeviceLink &link = program.link();
     FileCommands &files = program.files();

@@ -77,11 +77,11 @@ LiveMonitor::~LiveMonitor()
 bool LiveMonitor::start()
 {
     m_link.waitForDeviceTick();
+    m_link.waitUntilIdle();
     if (!m_link.isViewing())
         return false;
     if (m_console.outputIsTerminal() && !m_options.json)
         m_console.printLine(LiveLine::header());
-    m_link.startTimers();
     return true;
 }
 

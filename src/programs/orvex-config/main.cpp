@@ -160,7 +160,6 @@ int runProgram(QApplication &app, const ProgramOptions &options)
         break;
     }
 
-    program->link().startTimers();
     MainWindow &window = program->window();
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(); });
     std::optional<QuitAfterFirstPaint> quitAfterShow;

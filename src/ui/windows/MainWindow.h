@@ -72,7 +72,7 @@ public Q_SLOTS:
     void onSettingsClicked(int index);
 
 Q_SIGNALS:
-    // The exit procedure has run: devices are released and the program must end now.
+    // The exit procedure has run: the devices are released and the program must end now.
     void programEnded();
 
 protected:
@@ -103,7 +103,8 @@ private:
     OverviewInputs overviewInputs(const LiveSample &sample, int channel) const;
 
     void onDeviceBoxToggled(int index);
-    void runTransfer(const std::function<TransferResult()> &transfer);
+    void runTransfer(const std::function<std::optional<TransferResult>()> &start);
+    void onTransferFinished();
     void setUserCommandsEnabled(bool enabled);
     void runExitProcedure();
 
@@ -140,6 +141,7 @@ private:
     AboutWindow *m_aboutWindow = nullptr;
     SettingsDialog *m_settingsDialog = nullptr;
     bool m_transferRunning = false;
+    bool m_showingLinkState = false; // the boxes follow the link rather than choose a device
 
     // The channels' settings and the live sample the graphs are drawn from, as announced.
     std::array<ChannelSettings, kChannelColumns> m_channels{};

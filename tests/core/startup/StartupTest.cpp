@@ -2,6 +2,7 @@
 // be used; otherwise it loads the defaults and leaves the link searching for a device.
 
 #include "Fakes.h"
+#include "LinkTest.h"
 #include "Printers.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
@@ -36,6 +37,7 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
         {0, 0, false, false, "MY_ORVEX_CD", show,
          "Warning: The ORVEX programs must be copied to and run\r\nfrom its own folder on the "
          "PC's harddrive. The CD itself\r\nshould be reserved for backup purposes only."}};
+    ensureApplication();
     for (const auto &start : starts) {
         VirtualDeviceAccess devices;
         for (const int n : {0, 1}) {
@@ -53,7 +55,9 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
         FileCommands files{model, prompts};
         RecordingTransferView view;
 
-        EXPECT_EQ(Startup(platform, link, files, view).run(), start.outcome);
+        EXPECT_EQ(Startup(platform, link, files, view, Startup::Timers::LeaveStopped).run(),
+                  start.outcome);
+        link.waitUntilIdle();
         EXPECT_EQ(platform.elevateCalls, start.asksElevation ? 1 : 0);
         const std::vector<UserMessage> told(start.message.isEmpty() ? 0 : 1,
                                             {start.message, "ORVEX", MessageIcon::Exclamation});
@@ -65,6 +69,7 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
             continue;
         EXPECT_FALSE(link.isViewing());
         link.waitForDeviceTick();
+        link.waitUntilIdle();
         EXPECT_EQ(link.deviceNumber(), start.device1 == 0 ? 0 : 1);
     }
 }

@@ -51,11 +51,11 @@ struct DialogTest : WindowTest
     bool pollRedrawsStepGraph(int channel)
     {
         if (!link.isViewing())
-            link.waitForDeviceTick();
+            searchTick();
         std::uint8_t &input = devices.device(link.deviceNumber()).liveValues[channel];
         input = input == 255 ? 0 : 255;
         const QImage before = control<GraphView>("picGraph")->shownImage();
-        link.pollDevice();
+        poll();
         return control<GraphView>("picGraph")->shownImage() != before;
     }
 };

@@ -142,9 +142,9 @@ private Q_SLOTS:
         w.startViewing();
         auto &inputs = w.devices.device(0).liveValues;
         inputs = {100, 100, 100};
-        w.link.pollDevice();
+        w.poll();
         inputs = {200, 50, 100};
-        w.link.pollDevice();
+        w.poll();
         QStringList levels;
         for (const char *name : {"picGraph0", "picGraph1", "picGraph2"})
             levels << heard(w, name)->valueInterface()->currentValue().toString() + ' ' +
@@ -153,19 +153,19 @@ private Q_SLOTS:
         inputs = {255, 0, 128};
         const QString bar = "#00ff00", empty = "#000000";
         for (int round = 0; round < 2; ++round) {
-            w.link.pollDevice();
-            w.link.pollDevice();
+            w.poll();
+            w.poll();
             QCOMPARE(QStringList({pixel(w, 0, 0, 0), pixel(w, 0, 76, 260), pixel(w, 1, 38, 260),
                                   pixel(w, 2, 38, 200), pixel(w, 2, 38, 60)}),
                      QStringList({bar, bar, empty, bar, empty}));
             w.devices.setPresent(0, false);
-            w.link.pollDevice();
+            w.poll();
             QCOMPARE(status(w), "Searching for device...");
             for (int i = 0; i < 6; ++i) // bars or black at the bottom, had they stayed
                 QCOMPARE(pixel(w, i, 38, 260), "background");
             QCOMPARE(heard(w, "picGraph0")->valueInterface()->currentValue().toInt(), 0);
             w.devices.setPresent(0, true);
-            w.link.waitForDeviceTick();
+            w.searchTick();
             QCOMPARE(status(w), "Viewing device 1");
         }
     }
@@ -186,23 +186,27 @@ private Q_SLOTS:
         const QStringList device1{"chkID0", "mnuDevice0", "0", "lblBoardID 456,5 55x17 Device 1"};
         w.devices.clearLog();
         trigger(w, "mnuDevice0"); // already selected: nothing happens, its mark stays
+        w.settle();
         QCOMPARE(selected(), device1);
         QVERIFY(w.devices.log().empty());
         for (const std::uint8_t delay : {0, 5}) {
             w.model.setPowerOnDelay(delay);
             QTest::mouseClick(w.control<QWidget>("chkID0"), Qt::LeftButton); // selects the other
+            w.settle();
             QCOMPARE(selected(),
                      QStringList({"chkID1", "mnuDevice1", "1", "lblBoardID 456,5 55x17 Device 2"}));
             QCOMPARE(status(w), "Searching for device...");
-            w.link.waitForDeviceTick();
+            w.searchTick();
             QCOMPARE(status(w), "Viewing device 2");
             trigger(w, "mnuDevice0");
+            w.settle();
             QCOMPARE(selected(), device1);
             QCOMPARE(checkedDelays(w), QList<int>{delay});
         }
         trigger(w, "mnuDevice1");
+        w.settle();
         w.devices.setPresent(1, false); // the search then finds the other one, and says so
-        w.link.waitForDeviceTick();
+        w.searchTick();
         QCOMPARE(selected(), device1);
     }
 
@@ -226,6 +230,7 @@ private Q_SLOTS:
         QList<int> delays;
         for (const char *command : {"mnuSave", "mnuNew", "mnuOpen", "mnuRead"}) {
             trigger(w, command);
+            w.settle();
             delays << checkedDelays(w);
         }
         QCOMPARE(delays, QList<int>({12, 0, 12, 20}));
@@ -253,7 +258,8 @@ private Q_SLOTS:
             const QString path = dir.filePath("at-exit.ORV");
             WindowTest w;
             w.startViewing();
-            w.link.markWritten(1);
+            trigger(w, "mnuWrite");
+            w.settle();
             QSignalSpy ended(&w.window, &MainWindow::programEnded);
             if (exit.answer) {
                 makeUnsavedChange(w.model);
@@ -265,13 +271,15 @@ private Q_SLOTS:
                 QVERIFY(!w.window.close()); // the window only ever hides itself
             else
                 trigger(w, "mnuExit");
+            w.settle();
             QCOMPARE(w.prompts.questions.size() + w.prompts.unexpectedQuestions,
                      std::size_t(exit.answer ? 1 : 0));
             QCOMPARE(ended.count(), exit.ends ? 1 : 0);
             QCOMPARE(w.window.isVisible(), !exit.ends);
             QCOMPARE(w.devices.openHandleCount(), exit.ends ? 0 : 1);
-            QCOMPARE(w.devices.device(0).attached, std::optional<bool>(!exit.ends));
-            QCOMPARE(w.devices.device(1).restartCount, exit.ends ? 1 : 0);
+            QCOMPARE(w.devices.device(0).restartCount, exit.ends ? 1 : 0);
+            QCOMPARE(w.devices.device(1).attached,
+                     exit.ends ? std::optional(false) : std::optional<bool>());
             QCOMPARE(readFile(path).size(), exit.saveDialog == "saved" ? 512 : 0);
         }
     }
@@ -306,6 +314,7 @@ private Q_SLOTS:
             w.window.onDeviceMenuTriggered(1);
         });
         trigger(w, "mnuWrite");
+        w.settle();
         QVERIFY(updates > 1);
         QCOMPARE(progress->size(), QSize(208, 42));
         QCOMPARE(progress->objectName() + ": " + progress->windowTitle(),
@@ -331,7 +340,7 @@ private Q_SLOTS:
                 QCOMPARE(dialog->channelIndex(), channel);
                 const QImage before = w.control<GraphView>("picGraph")->shownImage();
                 w.devices.device(0).liveValues[channel] = 255;
-                w.link.pollDevice();
+                w.poll();
                 QVERIFY(w.control<GraphView>("picGraph")->shownImage() != before);
                 dialog->reject();
             });
