@@ -21,8 +21,8 @@ class HidapiDeviceAccess : public DeviceAccess
 public:
     // How long an exchange waits for its reply.  A round trip usually takes a few milliseconds,
     // but a slow firmware, a low-speed device or a busy hub can take far longer; the exchanges
-    // run on the device thread, so waiting costs the window nothing.  The user guide explains
-    // the figure.
+    // run on the device thread, so waiting costs the window nothing.  docs/developing.md
+    // explains the figure.
     static constexpr int kReplyTimeoutMs = 1000;
 
     // At most this many stale input reports are drained before a request, and at most this
