@@ -13,6 +13,7 @@
 // lets it go, so that a test can act while an exchange is in flight.
 
 #include "core/backends/hidapi/HidPlatform.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <algorithm>
@@ -179,11 +180,12 @@ public:
         return resetStatus;
     }
 
-    // The next read of a vendor node waits, before it looks for its reply, until release().
-    void holdNextRead()
+    // A read of a vendor node, after `passing` more of them, waits before it looks for its
+    // reply until release().
+    void holdRead(int passing = 0)
     {
         const std::lock_guard lock(m_mutex);
-        m_holdNextRead = true;
+        m_readsBeforeHold = passing;
     }
 
     // Waits until a read is held; false when none came within a few seconds.
@@ -197,7 +199,7 @@ public:
     {
         {
             const std::lock_guard lock(m_mutex);
-            m_holdNextRead = false;
+            m_readsBeforeHold = -1;
             m_held = false;
         }
         m_changed.notify_all();
@@ -208,6 +210,16 @@ public:
     {
         const std::lock_guard lock(m_mutex);
         change(*this);
+    }
+
+    // A composite Device 1 behind the real hidapi backend, for the device link.
+    static std::pair<std::unique_ptr<HidapiDeviceAccess>, ScriptedHidPlatform *> device1()
+    {
+        auto platform = std::make_unique<ScriptedHidPlatform>();
+        ScriptedHidPlatform *script = platform.get();
+        script->addComposite(
+            {InterfaceKind::Keyboard, InterfaceKind::Joystick, InterfaceKind::Vendor});
+        return {std::make_unique<HidapiDeviceAccess>(std::move(platform)), script};
     }
 
 private:
@@ -290,7 +302,7 @@ private:
 
     void holdIfAsked(std::unique_lock<std::mutex> &lock, const ScriptedNode &node)
     {
-        if (!m_holdNextRead || node.kind != InterfaceKind::Vendor)
+        if (m_readsBeforeHold < 0 || node.kind != InterfaceKind::Vendor || m_readsBeforeHold-- > 0)
             return;
         m_held = true;
         m_changed.notify_all();
@@ -329,7 +341,7 @@ private:
     std::map<std::uint16_t, HidHandle> m_deviceHandles;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    bool m_holdNextRead = false;
+    int m_readsBeforeHold = -1; // -1: no read is held
     bool m_held = false;
 };
 

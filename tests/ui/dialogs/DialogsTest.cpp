@@ -158,11 +158,10 @@ private Q_SLOTS:
         DialogTest w;
         const SettingsDialog &dialog = w.settings(0);
         for (const auto &[mode, steps, repeat, enabled] : loads) {
-            editChannel(w.model, 0, [&](ChannelSettings &c) {
-                c.mode = mode;
-                c.steps = steps;
-                c.repeat = repeat;
-            });
+            editChannel(w.model, 0,
+                        [&, load = std::tuple(mode, steps, repeat)](ChannelSettings &c) {
+                            std::tie(c.mode, c.steps, c.repeat) = load;
+                        });
             w.settings(0);
             QCOMPARE(w.enabledLists(), enabled);
         }
