@@ -48,7 +48,14 @@ public:
         return take(openFileAnswers, QString());
     }
 
-    void showMessage(const UserMessage &message) override { messages.push_back(message); }
+    std::function<void(const UserMessage &)> onMessage; // runs while the message is on show
+
+    void showMessage(const UserMessage &message) override
+    {
+        messages.push_back(message);
+        if (onMessage)
+            onMessage(message);
+    }
 
 private:
     template <typename T> T take(std::deque<T> &answers, T whenUnscripted)

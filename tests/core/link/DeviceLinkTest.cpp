@@ -251,6 +251,14 @@ TEST(Timers, PollEveryTenMillisecondsAndSearchEverySecondWhileSearching)
     e.engine.runDueTick();
     EXPECT_TRUE(e.engine.state().viewing);
 
+    e.now = start + 2600ms; // the search begins again, from now
+    e.engine.startSearching();
+    e.engine.runDueTick();
+    EXPECT_EQ(e.engine.nextTick(), start + 2610ms);
+    e.now = start + 3599ms;
+    e.engine.runDueTick();
+    EXPECT_EQ(e.engine.nextTick(), start + 3600ms);
+
     e.engine.stopTimers();
     EXPECT_FALSE(e.engine.nextTick());
 }

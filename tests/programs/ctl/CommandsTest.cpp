@@ -373,8 +373,10 @@ TEST_F(CtlTest, MonitorRedrawsOnATerminalAndEndsItsLineBeforeEachStateChange)
               "Ch1   Ch2   Ch3   Ch4   Ch5   Ch6 \n\r\x1b[K 50^    0     0     0     0   200^\n"
               "\r\x1b[K 50     0     0     0     0   200 \n");
     EXPECT_EQ(streams.err.data(), "Viewing device 1\nSearching for device...\nViewing device 1\n");
-    for (const int polls : {1, 3}) // the polls asked for
+    for (const int polls : {1, 3}) { // the polls asked for, then the device let go
         EXPECT_EQ(run({"monitor", "--polls", QString::number(polls)}).out.count('\n'), polls);
+        EXPECT_EQ(devices.device(0).attached, false);
+    }
     devices.device(0).liveValues = {1, 2, 3, 4, 5, 6};
     EXPECT_TRUE(
         run({"monitor", "--json", "--polls", "1"}).out.endsWith("\"values\":[1,2,3,4,5,6]}\n"));

@@ -170,6 +170,35 @@ private Q_SLOTS:
         }
     }
 
+    // Start-up ends before the window shows when no device can be used, with the defaults never
+    // loaded.  Otherwise the search runs from before its last message, the volume warning, so
+    // that a device is viewed while the warning is still open.
+    void startUp()
+    {
+        for (const bool plugged : {false, true}) {
+            ScriptedPrompts prompts;
+            FakePlatform platform;
+            platform.volumeLabel = "ORVEX";
+            auto devices = std::make_unique<VirtualDeviceAccess>();
+            devices->setPresent(0, plugged);
+            devices->setPresent(1, false);
+            Program program{{std::move(devices), &prompts, &platform}};
+            bool viewedDuringTheMessage = false;
+            prompts.onMessage = [&](const UserMessage &) {
+                QSignalSpy stateChanged(&program.link(), &DeviceLink::stateChanged);
+                while (plugged && !program.link().isViewing() && stateChanged.wait(5000)) {
+                }
+                viewedDuringTheMessage = program.link().isViewing();
+            };
+            QCOMPARE(program.start(),
+                     plugged ? StartupOutcome::ShowWindow : StartupOutcome::NoDevice);
+            QCOMPARE(prompts.messages.size(), std::size_t(1));
+            QCOMPARE(program.window().isVisible(), plugged);
+            QCOMPARE(program.model().channel(0).steps, plugged ? 3 : 0);
+            QCOMPARE(viewedDuringTheMessage, plugged);
+        }
+    }
+
     // The two boxes and the two menu items always name one device; choosing one changes
     // nothing else in the Options menu.
     void boxesAndMenuSelectOneDevice()
