@@ -5,23 +5,12 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/link/DeviceLink.h"
-#include "core/platform/PlatformServices.h"
 #include "ui/program/Program.h"
 #include "ui/windows/MainWindow.h"
 
 #include <QCoreApplication>
 
 namespace orvex::bench {
-
-// A platform that asks for nothing and finds no volume label.
-class NoPlatform : public PlatformServices
-{
-public:
-    QString commandLine() const override { return {}; }
-    bool callsForElevation() override { return false; }
-    bool elevate() override { return false; }
-    QString currentVolumeLabel() override { return {}; }
-};
 
 // The program as main() builds it, on the in-process virtual devices (which answer at once),
 // with the link's timers stopped: the benchmark asks for the ticks.  Device 1 is viewed.

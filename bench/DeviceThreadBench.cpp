@@ -9,7 +9,6 @@
 #include "ScriptedHidPlatform.h"
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
 #include "core/link/DeviceLink.h"
-#include "core/platform/PlatformServices.h"
 #include "ui/program/Program.h"
 #include "ui/windows/MainWindow.h"
 
@@ -30,15 +29,6 @@ using testing::ScriptedHidPlatform;
 using testing::ScriptedNode;
 
 constexpr int kSilent = -1;
-
-class NoPlatform : public PlatformServices
-{
-public:
-    QString commandLine() const override { return {}; }
-    bool callsForElevation() override { return false; }
-    bool elevate() override { return false; }
-    QString currentVolumeLabel() override { return {}; }
-};
 
 double processorSeconds()
 {

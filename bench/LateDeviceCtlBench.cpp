@@ -38,6 +38,13 @@ int runCtl(const QStringList &arguments, int delayMs)
     return program.run(QStringList{"orvexctl"} + arguments);
 }
 
+// The reply delays measured, in milliseconds.
+void lateReplies(benchmark::internal::Benchmark *benchmark)
+{
+    for (const int delayMs : {0, 12, 25, 45, 60, 400})
+        benchmark->Arg(delayMs);
+}
+
 void BM_CtlReadLateDevice(benchmark::State &state)
 {
     const QTemporaryDir folder;
@@ -47,12 +54,7 @@ void BM_CtlReadLateDevice(benchmark::State &state)
     }
 }
 BENCHMARK(BM_CtlReadLateDevice)
-    ->Arg(0)
-    ->Arg(12)
-    ->Arg(25)
-    ->Arg(45)
-    ->Arg(60)
-    ->Arg(400)
+    ->Apply(lateReplies)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
@@ -70,12 +72,7 @@ void BM_CtlMonitorLateDevice(benchmark::State &state)
     }
 }
 BENCHMARK(BM_CtlMonitorLateDevice)
-    ->Arg(0)
-    ->Arg(12)
-    ->Arg(25)
-    ->Arg(45)
-    ->Arg(60)
-    ->Arg(400)
+    ->Apply(lateReplies)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);

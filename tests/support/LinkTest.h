@@ -6,6 +6,7 @@
 
 #include "Fakes.h"
 #include "LinkRecorder.h"
+#include "LinkWaits.h"
 #include "ModelEditing.h"
 #include "Printers.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
@@ -34,16 +35,8 @@ protected:
     LinkTest() { model.resetSettings(); }
 
     // Each of these asks the device thread and returns once it is done and has been heard.
-    void poll()
-    {
-        link.pollDevice();
-        link.waitUntilIdle();
-    }
-    void searchTick()
-    {
-        link.waitForDeviceTick();
-        link.waitUntilIdle();
-    }
+    void poll() { pollAndWait(link); }
+    void searchTick() { searchAndWait(link); }
     void select(int number)
     {
         link.selectDevice(number);

@@ -5,6 +5,7 @@
 // tests ask for its ticks and wait for them.
 
 #include "Fakes.h"
+#include "LinkWaits.h"
 #include "ModelEditing.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
@@ -39,24 +40,9 @@ struct WindowTest
     }
 
     // One tick of the link, run on its device thread; it returns once the window has heard of it.
-    void poll()
-    {
-        link.pollDevice();
-        link.waitUntilIdle();
-    }
-    void searchTick()
-    {
-        link.waitForDeviceTick();
-        link.waitUntilIdle();
-    }
-
-    // Waits until the device thread has done all the window asked of it, a transfer's end (the
-    // polls resume) included: that is asked for while the first wait's answers are handed out.
-    void settle()
-    {
-        link.waitUntilIdle();
-        link.waitUntilIdle();
-    }
+    void poll() { pollAndWait(link); }
+    void searchTick() { searchAndWait(link); }
+    void settle() { orvex::testing::settle(link); }
 
     // The settings dialog of a channel as the main window opens it, without its modal loop.
     SettingsDialog &settings(int channel)

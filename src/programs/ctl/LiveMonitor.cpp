@@ -69,10 +69,7 @@ LiveMonitor::LiveMonitor(DeviceLink &link, Console &console, Options options)
     connect(&m_link, &DeviceLink::stateChanged, this, &LiveMonitor::showState);
 }
 
-LiveMonitor::~LiveMonitor()
-{
-    m_link.stopTimers();
-}
+LiveMonitor::~LiveMonitor() = default;
 
 bool LiveMonitor::start()
 {
@@ -90,7 +87,6 @@ void LiveMonitor::stop()
     if (m_stopped)
         return;
     m_stopped = true;
-    m_link.stopTimers();
     endRedrawnLine();
     Q_EMIT finished();
 }

@@ -41,7 +41,7 @@ public:
     // Attaches the selected device, or the other one when it is absent; false when neither is
     // there.  Then the link's ticks, run by its timers, are shown as they come.
     bool start();
-    void stop(); // ends the output line and emits finished()
+    void stop(); // ends the output line and emits finished(); later samples print nothing
 
     int pollCount() const { return m_pollCount; }
 

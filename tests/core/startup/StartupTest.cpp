@@ -72,6 +72,10 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
         EXPECT_EQ(devices.openHandleCount(), 0);
         const bool shows = start.outcome == show;
         EXPECT_EQ(model.channel(0).steps, shows ? 3 : 0); // the defaults, loaded by New
+        for (const int n : {0, 1}) // every device that opens gets the attach write
+            EXPECT_EQ(devices.device(n).attached,
+                      shows && (n == 0 ? start.device1 : start.device2) == 0 ? std::optional(true)
+                                                                             : std::nullopt);
         if (!shows)
             continue;
         EXPECT_FALSE(link.isViewing());

@@ -3,6 +3,7 @@
 // work with a device that answers within the time-out.
 
 #include "Fakes.h"
+#include "LinkWaits.h"
 #include "ScriptedHidPlatform.h"
 #include "ui/program/Program.h"
 #include "ui/windows/MainWindow.h"
@@ -32,12 +33,7 @@ struct LateProgram
         settle();
     }
 
-    // Until the device thread has done all it was asked, the end of a transfer included.
-    void settle()
-    {
-        link.waitUntilIdle();
-        link.waitUntilIdle();
-    }
+    void settle() { orvex::testing::settle(link); }
 
     // A poll that waits in the device thread for its reply until release() is called.
     void pollHeld()
