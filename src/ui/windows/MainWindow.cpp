@@ -3,6 +3,7 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/config/SettingNames.h"
+#include "ui/dialogs/FixedDialog.h"
 #include "ui/dialogs/SettingsDialog.h"
 #include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/GraphView.h"
@@ -75,8 +76,10 @@ MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files
     createChannelColumns(client);
     createStatusBar(client);
     createMenus();
-    // The window keeps the size of its design: client area plus menu bar.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window keeps the size of its design: client area plus menu bar.  Where the window
+    // system imposes sizes it may grow, with the design in its top left corner.
+    layout()->setSizeConstraint(windowSystemImposesSizes() ? QLayout::SetMinimumSize
+                                                           : QLayout::SetFixedSize);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
 
     m_statusWindow = new StatusWindow(this);
