@@ -125,15 +125,18 @@ SessionInstance::Role SessionInstance::claimOrHandOver(const QString &file)
             m_claimed = true;
             return Role::First;
         }
-        if (handOver(file))
+        const QDBusError::ErrorType answer = handOver(file);
+        if (answer == QDBusError::NoError)
             return Role::HandedOver;
-        if (m_bus.lastError().type() != QDBusError::ServiceUnknown)
-            break;
+        if (answer != QDBusError::ServiceUnknown)
+            return Role::Failed;
     }
-    return Role::Failed;
+    // Nobody holds the name, yet the bus does not let this start have it: it runs on its own.
+    release();
+    return Role::Alone;
 }
 
-bool SessionInstance::handOver(const QString &file)
+QDBusError::ErrorType SessionInstance::handOver(const QString &file)
 {
     QDBusMessage call;
     if (file.isEmpty()) {
@@ -146,12 +149,14 @@ bool SessionInstance::handOver(const QString &file)
         call << QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)}
              << QVariantMap();
     }
+    // A name nobody holds is this start's to take: the bus must not start another instance.
+    call.setAutoStartService(false);
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, kHandOverTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage)
-        return true;
+        return QDBusError::NoError;
     m_error = QStringLiteral("the running orvex-config did not take the request: %1")
                   .arg(reply.errorMessage());
-    return false;
+    return QDBusError(reply).type();
 }
 
 void SessionInstance::request(const QStringList &paths)

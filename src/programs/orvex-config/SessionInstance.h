@@ -3,6 +3,7 @@
 #include "core/backends/DeviceAccessFactory.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -24,7 +25,7 @@ class SessionInstance : public QObject
 
 public:
     enum class Role {
-        Alone,      // no session bus, or devices of its own: runs as a program of its own
+        Alone,      // no session bus, devices of its own, or a bus that refuses it the name
         First,      // holds the name: runs, and takes the requests of later starts
         HandedOver, // the running instance took this start's request: this one ends
         Failed,     // the running instance did not take it (error() says why)
@@ -64,7 +65,7 @@ Q_SIGNALS:
 private:
     friend class ApplicationInterface;
     void request(const QStringList &paths); // empty: activation only
-    bool handOver(const QString &file);
+    QDBusError::ErrorType handOver(const QString &file);
 
     QString m_busName;
     QDBusConnection m_bus;
