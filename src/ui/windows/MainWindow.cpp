@@ -403,16 +403,13 @@ std::optional<QString> MainWindow::acceptableDrop(const QDropEvent &event) const
     return droppedConfigurationFile(event.mimeData()->urls());
 }
 
-// The cursor says no over the window for anything but one configuration file, and while the
-// window is busy.
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (acceptableDrop(*event))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
+// The cursor says no over the window for anything but one configuration file, and while the
+// window is busy.
 void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
     if (acceptableDrop(*event))
