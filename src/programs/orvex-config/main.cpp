@@ -15,6 +15,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -42,7 +43,8 @@ const QString kPrintOpenedFilesOption = QStringLiteral("print-opened-files");
 struct ProgramOptions
 {
     DeviceOptions devices;
-    QString file; // absolute; empty when none was named
+    QString fileArgument; // the file as named on the command line
+    QString file;         // absolute; empty when none was named
     bool quitAfterShow = false;
     bool quitWhenViewing = false;
     bool printOpenedFiles = false;
@@ -192,9 +194,28 @@ std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
                      qPrintable(error));
         return std::nullopt;
     }
-    return ProgramOptions{*devices, files.isEmpty() ? QString() : absoluteFilePath(files.first()),
-                          parser.isSet(kQuitAfterShowOption), parser.isSet(kQuitWhenViewingOption),
+    const QString file = files.value(0);
+    return ProgramOptions{*devices,
+                          file,
+                          file.isEmpty() ? QString() : absoluteFilePath(file),
+                          parser.isSet(kQuitAfterShowOption),
+                          parser.isSet(kQuitWhenViewingOption),
                           parser.isSet(kPrintOpenedFilesOption)};
+}
+
+// The file named on the command line is the window's document, not a word of the command line
+// that start-up examines: a path such as /home/admin/Pedals.ORV must not count as "admin" and
+// keep the offer to fix the device access from being made.  Once read, it leaves argv, which
+// QCoreApplication::arguments() reads.
+void takeFileArgument(int &argc, char **argv, const QString &file)
+{
+    for (int i = argc - 1; i > 0 && !file.isEmpty(); --i) {
+        if (QString::fromLocal8Bit(argv[i]) == file) {
+            std::copy(argv + i + 1, argv + argc + 1, argv + i); // with the closing null pointer
+            --argc;
+            return;
+        }
+    }
 }
 
 // The window takes what later starts hand over once start-up is done, after its own file.
@@ -255,6 +276,7 @@ int main(int argc, char *argv[])
     const std::optional<ProgramOptions> options = parseCommandLine(app);
     if (!options)
         return EXIT_FAILURE;
+    takeFileArgument(argc, argv, options->fileArgument);
 
     // Before start-up touches a device: the running instance may hold them.
     SessionInstance instance(options->devices);
