@@ -3,7 +3,6 @@
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QDBusVariant>
 #include <QUrl>
 #include <utility>
 
@@ -27,6 +26,10 @@ constexpr int kClaimAttempts = 3;
 
 // org.freedesktop.Application, as desktop launchers and file managers call it on a program whose
 // desktop file says DBusActivatable=true, and as a later start of this program calls it.
+//
+// The platform data (a launcher's activation token or startup id) is not used: Qt 6.4 offers no
+// way to hand a token to a window that is already shown, so the window asks to come to the front
+// itself, which desktops that prevent focus stealing may show as a request for attention.
 class ApplicationInterface : public QObject, protected QDBusContext
 {
     Q_OBJECT
