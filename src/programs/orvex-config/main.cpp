@@ -185,11 +185,13 @@ std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
     QString error;
     std::optional<DeviceOptions> devices = readDeviceOptions(parser, &error);
     const QStringList files = parser.positionalArguments();
-    if (devices && files.size() > 1)
+    if (devices && files.size() > 1) {
         error = QStringLiteral("only one configuration file can be opened at a time (%1 were "
                                "named).")
                     .arg(files.size());
-    if (!devices || files.size() > 1) {
+        devices.reset();
+    }
+    if (!devices) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                      qPrintable(error));
         return std::nullopt;

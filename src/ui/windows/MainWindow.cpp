@@ -421,10 +421,9 @@ void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 void MainWindow::dropEvent(QDropEvent *event)
 {
     const std::optional<QString> path = acceptableDrop(*event);
-    if (!path) {
-        event->ignore();
-        return;
-    }
+    if (!path)
+        return; // a drop arrives refused
+
     event->acceptProposedAction();
     // After the drop has returned to its source, so that a question does not hold the drag.
     QMetaObject::invokeMethod(
