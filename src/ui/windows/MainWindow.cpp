@@ -423,7 +423,6 @@ void MainWindow::dropEvent(QDropEvent *event)
     const std::optional<QString> path = acceptableDrop(*event);
     if (!path)
         return; // a drop arrives refused
-
     event->acceptProposedAction();
     // After the drop has returned to its source, so that a question does not hold the drag.
     QMetaObject::invokeMethod(
