@@ -37,5 +37,5 @@ install(FILES data/bash-completion/orvexctl data/bash-completion/orvex-config
 
 install(FILES data/debian/copyright "${_orvex_doc_build}/debian/changelog.gz"
         DESTINATION "${ORVEX_DOC_DIR}")
-install(FILES docs/user-guide.md DESTINATION "${ORVEX_DOC_DIR}")
+install(FILES docs/user-guide.md docs/emulator-protocol.md DESTINATION "${ORVEX_DOC_DIR}")
 install(DIRECTORY docs/ DESTINATION "${ORVEX_DOC_DIR}" FILES_MATCHING PATTERN "*.png")

@@ -52,6 +52,7 @@ expect_file share/bash-completion/completions/orvex-config
 expect_file share/doc/orvex-config/copyright
 expect_file share/doc/orvex-config/changelog.gz
 expect_file share/doc/orvex-config/user-guide.md
+expect_file share/doc/orvex-config/emulator-protocol.md
 
 # Nothing the tests, benchmarks or the screenshot tour build belongs in the installation.
 unexpected=$(find "$prefix" -type f -printf '%P\n' | grep -Ei 'test|bench|screenshot' || true)
