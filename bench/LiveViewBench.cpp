@@ -5,12 +5,12 @@
 #include "BenchProgram.h"
 #include "BenchWorkloads.h"
 #include "PaintCounter.h"
+#include "ui/dialogs/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
+#include "ui/dialogs/SettingsDialog.h"
 #include "ui/graphs/FramePacer.h"
 #include "ui/graphs/GraphCanvas.h"
 #include "ui/graphs/GraphView.h"
 #include "ui/graphs/StepGraph.h"
-#include "ui/dialogs/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
-#include "ui/dialogs/SettingsDialog.h"
 
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -51,7 +51,7 @@ void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
     device.liveValues = moving.next();
     // The first tick finds movement against the start-up reference, the second settles it.
     for (int warmUp = 0; warmUp < 2; ++warmUp) {
-        program.link.pollDevice();
+        program.tick();
         program.runPendingEvents();
     }
 
@@ -64,7 +64,7 @@ void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
         now += DeviceLink::kPollIntervalMs;
         if (inputs == Inputs::Moving)
             device.liveValues = moving.next();
-        program.link.pollDevice();
+        program.tick();
         if (repaint)
             program.runPendingEvents();
         program.devices.clearLog(); // the virtual device's own record, not the program's cost
@@ -131,7 +131,7 @@ void settingsDialogTick(benchmark::State &state, StepLayout layout)
     VirtualDevice &device = program.devices.device(0);
     for (auto _ : state) {
         device.liveValues = moving.next();
-        program.link.pollDevice();
+        program.tick();
         program.devices.clearLog();
     }
     state.counters["sections"] = dialog.sections();
