@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -32,6 +33,13 @@ constexpr std::array<OperatorBox, 3> kOperatorBoxes{{
     {"Shift", rectFromTwips(240, 4260, 1215, 375)},
     {"Alt", rectFromTwips(240, 3960, 1215, 375)},
 }};
+
+bool isEnterKey(const QKeyEvent &event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
+           modifiers == Qt::NoModifier;
+}
 
 QString buttonText(const char *caption)
 {
@@ -77,6 +85,10 @@ void KeyPicker::buildKeyboard()
         button->setGeometry(rectFromTwips(entry.left, entry.top, entry.width, entry.height));
         button->setToolTip(getKeyName(entry.code));
         button->setAccessibleName(getKeyName(entry.code));
+        // A key is never the dialog's default button: Qt would make the first key focused the
+        // default for good, and Enter on a modifier box would then pick that key.  Enter picks
+        // only the key that has the focus (eventFilter), as Space does.
+        button->setAutoDefault(false);
         button->installEventFilter(this);
         m_keys->addButton(button, entry.code);
         m_keyButtons[entry.code] = button;
@@ -128,9 +140,14 @@ void KeyPicker::onScrollBarMoved(int value)
     picFrame->move(-value, picFrame->y());
 }
 
-// A key reached from the keyboard is slid into view when the keyboard is wider than the window.
+// Enter on a key picks it.  A key reached from the keyboard is slid into view when the keyboard
+// is wider than the window.
 bool KeyPicker::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && isEnterKey(*static_cast<QKeyEvent *>(event))) {
+        static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
     if (event->type() == QEvent::FocusIn)
         scrollIntoView(static_cast<QWidget *>(watched));
     return QDialog::eventFilter(watched, event);

@@ -256,8 +256,9 @@ private Q_SLOTS:
     }
 
     // From the keyboard alone: OK and Cancel come first, then the graph and the frames in
-    // reading order; on the graph Up chooses a section and Enter opens its key picker, where the
-    // focus goes to the current key and an arrow and Enter pick the key above it.
+    // reading order; on the graph Up chooses a section and Enter opens its key picker.  There
+    // the focus goes to the current key; Tab reaches the modifier boxes and Space ticks one, and
+    // Enter picks nothing until a key has the focus: then it picks that key.
     void keyboardReachesEveryControl()
     {
         DialogTest w;
@@ -281,17 +282,30 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
         int pickedFor = -1;
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
         whenShown<KeyPicker>(&dialog, [&](KeyPicker *picker) {
             pickedFor = picker->section();
             picker->activateWindow(); // a tool window: the keys go to the picker's own focus
             QTRY_COMPARE(QApplication::activeWindow(), picker);
             QTRY_COMPARE(QApplication::focusWidget(), picker->keyButton(0x1A));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            auto *ctrl = picker->findChild<QCheckBox *>("chkOperator0");
+            for (int key = 0; key < 105 && QApplication::focusWidget() != ctrl; ++key)
+                press(Qt::Key_Tab); // past the keys after W
+            QCOMPARE(QApplication::focusWidget(), ctrl);
+            press(Qt::Key_Space);
+            press(Qt::Key_Return);
+            QVERIFY(ctrl->isChecked() && picker->isVisible());
+            press(Qt::Key_Tab, Qt::ShiftModifier); // back to the last key, ". (Num)"
+            press(Qt::Key_Up);
+            press(Qt::Key_Return);
+            QVERIFY(!picker->isVisible());
         });
         QTest::keyClick(w.control<StepGraphView>("picGraph"), Qt::Key_Return);
         QCOMPARE(pickedFor, 1);
-        QCOMPARE(dialog.workSettings().keys[1], 0x1F); // "2 @"
+        QCOMPARE(QList<int>({dialog.workSettings().keys[1], dialog.workSettings().keyOperators[1]}),
+                 QList<int>({0x5B, kOperatorCtrl})); // "3 (Num)"
     }
 
     // A click on the graph picks a key for the section under it, with its modifiers ticked, for
