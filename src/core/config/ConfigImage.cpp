@@ -122,9 +122,15 @@ std::optional<Configuration> decodeConfiguration(const ConfigImage &image)
 bool decodeImage(ConfigModel &model, const ConfigImage &image)
 {
     const std::optional<Configuration> configuration = decodeConfiguration(image);
-    if (configuration)
-        model.replaceConfiguration(*configuration);
-    return configuration.has_value();
+    if (!configuration)
+        return false;
+    model.replaceConfiguration(*configuration);
+    // Each threshold follows the hysteresis byte as stored, before a channel without keyboard
+    // output was given the default setting in its record: such a channel, stored with 0, moves
+    // at 8, not at Medium's 12.
+    for (int c = 0; c < kChannelCount; ++c)
+        model.setHysteresisThreshold(image[blockStart(c) + kHysteresisOffset], c);
+    return true;
 }
 
 } // namespace orvex

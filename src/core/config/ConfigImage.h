@@ -46,8 +46,9 @@ ConfigImage encodeImage(const ConfigModel &model);
 // The configuration an image holds, or nothing when any value is out of range.
 std::optional<Configuration> decodeConfiguration(const ConfigImage &image);
 
-// Validates the image and, when it is valid, loads it into the model and returns true.  A
-// rejected image leaves the model exactly as it was.  The changed flag is never touched.
+// Validates the image and, when it is valid, loads it into the model and returns true; the
+// thresholds follow the hysteresis bytes as stored.  A rejected image leaves the model exactly
+// as it was.  The changed flag is never touched.
 bool decodeImage(ConfigModel &model, const ConfigImage &image);
 
 } // namespace orvex

@@ -216,6 +216,14 @@ TEST(ConfigImage, ChannelsWithoutKeyboardKeepTheirPairsButDecodeToTheDefaults)
     image[64] = 0;          // the first channel's steps
     EXPECT_EQ(decodeConfiguration(image)->channels[1], expected);
     EXPECT_EQ(decodeConfiguration(image)->channels[0].mode, kModeNone);
+
+    // The thresholds follow the hysteresis bytes as stored, not the defaults the records get.
+    image[227] = 2; // the third channel: High, and neither output
+    image[228] = kModeNone;
+    ConfigModel model;
+    ASSERT_TRUE(decodeImage(model, image));
+    EXPECT_EQ(model.channel(2).hysteresis, 1);
+    EXPECT_EQ(testing::thresholds(model), (std::array<std::uint8_t, 6>{12, 8, 16, 12, 12, 12}));
 }
 
 TEST(ConfigImage, OneValueOutOfRangeRejectsTheImageAndLeavesTheModelAsItWas)
