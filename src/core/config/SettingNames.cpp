@@ -45,7 +45,11 @@ QString periodicName(std::uint8_t periodic, const QLocale &locale)
 {
     if (periodic == 0)
         return QStringLiteral("Disabled");
-    return locale.toString(periodic / 10.0, 'f', 1) + QStringLiteral(" sec");
+    // The user's decimal separator, but always the digits 0 to 9: QLocale would write
+    // Arabic-Indic digits ("١٠٫٠") in front of the English " sec".
+    QString number = QString::number(periodic / 10.0, 'f', 1);
+    number.replace(QLatin1Char('.'), locale.decimalPoint());
+    return number + QStringLiteral(" sec");
 }
 
 QString outputsName(std::uint8_t mode)

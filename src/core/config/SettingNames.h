@@ -17,7 +17,8 @@ QString axisName(std::uint8_t axis);    // "X" .. "Vno"; "0x12 (unknown)" otherw
 QString powerOnDelayName(std::uint8_t delay); // "Disabled", "1 sec" .. "30 sec"
 
 // "Disabled", or tenths of a second with one decimal: "0.1 sec" .. "10.0 sec".  The dialog
-// writes the decimal separator of the user's locale; scripts get the C locale's point.
+// writes the decimal separator of the user's locale (with the digits 0 to 9 in every locale);
+// scripts get the C locale's point.
 QString periodicName(std::uint8_t periodic, const QLocale &locale = QLocale::c());
 
 } // namespace orvex

@@ -201,6 +201,25 @@ private Q_SLOTS:
         QVERIFY(w.model.configChanged());
     }
 
+    // The periodic list: "Disabled", then 0.1 to 10.0 seconds with the user's decimal separator
+    // but always the digits 0 to 9.  Key repeat alone switches it on and off.
+    void periodicListReadsTenthsOfASecond()
+    {
+        const auto restore = qScopeGuard([before = QLocale()] { QLocale::setDefault(before); });
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+        DialogTest w;
+        editChannel(w.model, 0, [](ChannelSettings &c) { c.periodic = 100; });
+        w.settings(0);
+        const QComboBox *periodic = w.list("Periodic");
+        QCOMPARE(QStringList({QString::number(periodic->count()), periodic->itemText(0),
+                              periodic->itemText(1), periodic->currentText()}),
+                 QStringList({"101", "Disabled", "0\u066B1 sec", "10\u066B0 sec"}));
+        for (const int repeat : {1, 0}) {
+            w.list("Repeat")->setCurrentIndex(repeat);
+            QCOMPARE(w.enabledLists().contains("Periodic"), repeat == 0);
+        }
+    }
+
     // The axis list offers the axes no other joystick channel uses, built anew at every opening;
     // a taken axis falls back to the first one offered.
     void axisListOffersTheFreeAxes()
