@@ -318,21 +318,30 @@ private Q_SLOTS:
         QCOMPARE(progress->statusText(), "Initializing...");
     }
 
-    // Every Settings button opens the one modal settings dialog of the run, for its channel, and
-    // the dialog follows the polls while it is open.
+    // Every Settings button opens the one modal settings dialog of the run, for its channel.  The
+    // dialog shows the live input from its first picture on, and then follows the main window's
+    // polls: the device is asked once per tick, for both windows' graphs.
     void settingsButtonsShareOneDialog()
     {
         WindowTest w;
         w.startViewing();
         QList<QPointer<QDialog>> opened;
         for (const int channel : {2, 5}) {
+            w.devices.device(0).liveValues[channel] = 200;
+            w.devices.clearLog();
+            w.link.pollDevice();
+            const std::size_t exchangesPerPoll = w.devices.transfers().size();
             whenShown<SettingsDialog>(&w.window, [&](SettingsDialog *dialog) {
                 opened << dialog;
                 QCOMPARE(dialog->channelIndex(), channel);
-                const QImage before = w.control<GraphView>("picGraph")->shownImage();
+                auto *graph = w.control<GraphView>("picGraph");
+                QCOMPARE(graph->readingValue(), 200);
+                const QImage before = graph->shownImage();
                 w.devices.device(0).liveValues[channel] = 255;
+                w.devices.clearLog();
                 w.link.pollDevice();
-                QVERIFY(w.control<GraphView>("picGraph")->shownImage() != before);
+                QCOMPARE(w.devices.transfers().size(), exchangesPerPoll);
+                QVERIFY(graph->shownImage() != before);
                 dialog->reject();
             });
             QTest::mouseClick(w.control<QWidget>("cmdSettings" + QString::number(channel)),
