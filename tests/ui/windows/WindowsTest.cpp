@@ -316,6 +316,16 @@ private Q_SLOTS:
         QCOMPARE(w.link.deviceNumber(), 0);
         w.window.showTransferStatus(); // the next transfer starts from the first text again
         QCOMPARE(progress->statusText(), "Initializing...");
+        // One line sits in the top left corner, where two lines start.
+        auto *label = progress->findChild<QLabel *>("lblStatus");
+        const QImage shown = label->grab().toImage();
+        const QRgb background = shown.pixel(shown.width() - 1, shown.height() - 1);
+        QRect ink;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                if (shown.pixel(x, y) != background)
+                    ink |= QRect(x, y, 1, 1);
+        QVERIFY(!ink.isNull() && ink.left() < 4 && ink.bottom() < label->fontMetrics().height());
     }
 
     // Every Settings button opens the one modal settings dialog of the run, for its channel.  The
