@@ -134,7 +134,6 @@ private Q_SLOTS:
             actions->doAction(action);
             QVERIFY(!steps->view()->isVisible());
         }
-        QVERIFY(w.pollRedrawsStepGraph(2));
         dialog.loadForm(6); // no such channels: the dialog stays where it is
         dialog.loadForm(-1);
         QCOMPARE(dialog.channelIndex(), 2);
@@ -202,21 +201,27 @@ private Q_SLOTS:
     }
 
     // The periodic list: "Disabled", then 0.1 to 10.0 seconds with the user's decimal separator
-    // but always the digits 0 to 9.  Key repeat alone switches it on and off.
+    // but always the digits 0 to 9; choosing an entry, "Disabled" too, sets the value.  Key repeat
+    // alone switches the list on and off, and so does the step count.
     void periodicListReadsTenthsOfASecond()
     {
         const auto restore = qScopeGuard([before = QLocale()] { QLocale::setDefault(before); });
         QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
         DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) { c.periodic = 100; });
-        w.settings(0);
-        const QComboBox *periodic = w.list("Periodic");
+        const SettingsDialog &dialog = w.settings(0);
+        QComboBox *periodic = w.list("Periodic");
         QCOMPARE(QStringList({QString::number(periodic->count()), periodic->itemText(0),
                               periodic->itemText(1), periodic->currentText()}),
                  QStringList({"101", "Disabled", "0\u066B1 sec", "10\u066B0 sec"}));
-        for (const int repeat : {1, 0}) {
-            w.list("Repeat")->setCurrentIndex(repeat);
-            QCOMPARE(w.enabledLists().contains("Periodic"), repeat == 0);
+        periodic->setCurrentIndex(0);
+        QCOMPARE(dialog.workSettings().periodic, 0);
+        for (const auto &[list, entry, enabled] : {std::tuple("Repeat", 1, false),
+                                                   {"Repeat", 0, true},
+                                                   {"Steps", 5, false},
+                                                   {"Steps", 0, true}}) {
+            w.list(list)->setCurrentIndex(entry);
+            QCOMPARE(w.enabledLists().contains("Periodic"), enabled);
         }
     }
 
@@ -253,9 +258,9 @@ private Q_SLOTS:
             DialogTest w;
             SettingsDialog &dialog = w.settings(2);
             dialog.show();
-            w.list("Hysteresis")->setCurrentIndex(2);
+            w.list("Hysteresis")->setCurrentIndex(0);
             w.list("Preload")->setCurrentIndex(0);
-            QCOMPARE(w.model.hysteresisThreshold(2), 16);
+            QCOMPARE(w.model.hysteresisThreshold(2), 8);
             w.button("OK")->setFocus();
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QTest::keyClick(&dialog, Qt::Key_Return);
@@ -268,7 +273,7 @@ private Q_SLOTS:
             const bool kept = ending != "cmdCancel";
             QCOMPARE(QList<int>({w.model.hysteresisThreshold(2), w.model.channel(2).hysteresis,
                                  w.model.channel(2).preload, w.model.configChanged()}),
-                     QList<int>({kept ? 16 : 12, kept ? 2 : 1, kept ? 0 : 1, kept}));
+                     QList<int>({kept ? 8 : 12, kept ? 0 : 1, kept ? 0 : 1, kept}));
             QVERIFY(!dialog.isVisible());
             QVERIFY(!w.pollRedrawsStepGraph(2));
         }
@@ -309,6 +314,7 @@ private Q_SLOTS:
             picker->activateWindow(); // a tool window: the keys go to the picker's own focus
             QTRY_COMPARE(QApplication::activeWindow(), picker);
             QTRY_COMPARE(QApplication::focusWidget(), picker->keyButton(0x1A));
+            QVERIFY(!picker->findChild<QTimer *>("tmrSetFocus")->isActive()); // moved once
             auto *ctrl = picker->findChild<QCheckBox *>("chkOperator0");
             for (int key = 0; key < 105 && QApplication::focusWidget() != ctrl; ++key)
                 press(Qt::Key_Tab); // past the keys after W
@@ -318,7 +324,7 @@ private Q_SLOTS:
             QVERIFY(ctrl->isChecked() && picker->isVisible());
             press(Qt::Key_Tab, Qt::ShiftModifier); // back to the last key, ". (Num)"
             press(Qt::Key_Up);
-            press(Qt::Key_Return);
+            QTest::keyPress(QApplication::focusWidget(), Qt::Key_Return); // picks going down
             QVERIFY(!picker->isVisible());
         });
         QTest::keyClick(w.control<StepGraphView>("picGraph"), Qt::Key_Return);
@@ -327,46 +333,55 @@ private Q_SLOTS:
                  QList<int>({0x5B, kOperatorCtrl})); // "3 (Num)"
     }
 
-    // A click on the graph picks a key for the section under it, with its modifiers ticked, for
-    // OK to store.  The picker is kept after a pick and unloaded when closed, and without
-    // keyboard output a click picks nothing.
+    // A click on the graph picks a key for the section under it, with its modifier boxes ticked,
+    // for OK to store, and the keyboard carries on from that section.  The picker is kept after
+    // a pick and unloaded by Escape, as by its close box; a key without a button of its own
+    // gets no focus.  Without keyboard output neither a click nor Enter picks anything.
     void graphClicksPickKeys()
     {
         DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) {
             c.steps = 5; // 32 steps
-            c.keys[31] = 0x29;
-            c.keyOperators[31] = kOperatorCtrl | kOperatorAlt;
+            c.keys[31] = 0x32;
+            c.keyOperators[31] = kOperatorCtrl | kOperatorAlt | 0x08; // and a bit of no box
         });
         SettingsDialog &dialog = w.settings(0);
-        const auto pickFor = [&](qreal y, int section, std::function<void(KeyPicker *)> pick) {
+        auto *graph = w.control<StepGraphView>("picGraph");
+        const auto pickFor = [&](int y, int section, std::function<void(KeyPicker *)> pick) {
             whenShown<KeyPicker>(&dialog, [section, pick](KeyPicker *picker) {
                 QCOMPARE(picker->section(), section);
                 pick(picker);
             });
-            dialog.onGraphPressed(QPointF(100, y));
+            QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(100, y + 2)); // inside its frame
         };
         QList<bool> boxes;
         pickFor(0, 31, [&](KeyPicker *picker) {
             boxes = ticked(*picker);
+            picker->onFocusTimer();
             picker->keyButton(0x04)->click();
         });
         QCOMPARE(boxes, QList<bool>({true, false, true}));
         QCOMPARE(dialog.workSettings().keys[31], 0x04);
         QCOMPARE(dialog.workSettings().keyOperators[31], kOperatorCtrl | kOperatorAlt);
-        QCOMPARE(w.model.channel(0).keys[31], 0x29); // stored only by OK
+        QCOMPARE(w.model.channel(0).keys[31], 0x32); // stored only by OK
+        QCOMPARE(graph->selectedSection(), 31);
         QPointer<KeyPicker> kept = dialog.keyPicker();
         QVERIFY(kept && !kept->isVisible());
         pickFor(540, 0, [](KeyPicker *picker) { picker->keyButton(0x05)->click(); });
         QCOMPARE(dialog.keyPicker(), kept.data());
         QCOMPARE(dialog.workSettings().keys[0], 0x05);
-        pickFor(540, 0, [](KeyPicker *picker) { picker->close(); });
+        pickFor(540, 0, [](KeyPicker *picker) {
+            QTest::keyClick(picker, Qt::Key_Escape);
+            QVERIFY(!picker->isVisible());
+        });
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!kept);
+        QCOMPARE(dialog.workSettings().keys[0], 0x05);
         bool opened = false;
         whenShown<KeyPicker>(&dialog, [&](KeyPicker *) { opened = true; });
-        Q_EMIT w.control<StepGraphView>("picGraph")->sectionActivated(kMaxSections); // no such
-        w.click("chkEnabled0"); // keyboard output off
+        Q_EMIT graph->sectionActivated(kMaxSections); // no such section
+        w.click("chkEnabled0");                       // keyboard output off
+        Q_EMIT graph->sectionActivated(3);
         pickFor(100, 3, [&](KeyPicker *) { opened = true; });
         QVERIFY(!opened && !dialog.keyPicker());
     }
@@ -393,7 +408,8 @@ private Q_SLOTS:
                                  w.button("OK")->y(), w.button("Cancel")->y()}),
                      QList<int>({561 - moved, 545 - moved, 480 - moved, 520 - moved}));
             QVERIFY(frame.top() + w.button("Cancel")->geometry().bottom() < screenHeight - 30);
-            QCOMPARE(dialog.childAt(w.button("Cancel")->geometry().center()), w.button("Cancel"));
+            for (QPushButton *button : {w.button("OK"), w.button("Cancel")}) // over the frame
+                QCOMPARE(dialog.childAt(button->geometry().bottomLeft() + QPoint(8, -2)), button);
         }
     }
 
@@ -427,30 +443,9 @@ private Q_SLOTS:
         }
     }
 
-    // The boxes show the modifier bits and nothing else; the focus waits until the picker is on
-    // screen, and a code without a key ends the wait all the same.  Escape picks nothing and
-    // unloads the picker, as its close box does.
-    void setupFocusAndEscape()
-    {
-        WindowTest w;
-        QPointer<KeyPicker> picker = new KeyPicker(&w.settings(0));
-        QSignalSpy picked(picker.data(), &KeyPicker::keyPicked);
-        auto *focusTimer = picker->findChild<QTimer *>("tmrSetFocus");
-        picker->setupKeyboard(4, 0x32, kOperatorShift | 0x08);
-        QCOMPARE(ticked(*picker), QList<bool>({false, true, false}));
-        picker->onFocusTimer();
-        QVERIFY(focusTimer->isActive());
-        picker->show();
-        picker->onFocusTimer();
-        QVERIFY(!focusTimer->isActive());
-        QTest::keyClick(picker.data(), Qt::Key_Escape);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!picker);
-        QCOMPARE(picked.size(), 0);
-    }
-
     // On a screen narrower than the picker the window takes the screen's width and the keyboard
-    // slides under it, with the scroll bar and to whichever key takes the focus.
+    // slides under it, with the scroll bar and to whichever key takes the focus.  A screen just
+    // as wide changes nothing.
     void narrowScreenSlidesTheKeyboard()
     {
         ScreenMetrics::setScreenSizeOverride(QSize(640, 480));
@@ -481,6 +476,8 @@ private Q_SLOTS:
             picker->keyButton(code)->setFocus(Qt::TabFocusReason);
             QVERIFY2(inView(*picker, code), qPrintable(getKeyName(code)));
         }
+        ScreenMetrics::setScreenSizeOverride(QSize(905 + frame.left() + frame.right(), 480));
+        QVERIFY(KeyPicker(&w.settings(0)).findChild<QScrollBar *>("ScrollBar")->isHidden());
     }
 };
 
