@@ -32,10 +32,10 @@ foreach(page IN LISTS ORVEX_MANUAL_PAGES)
 endforeach()
 
 # bash-completion loads completions/NAME on the first Tab after NAME.
-install(FILES data/bash-completion/orvexctl
+install(FILES data/bash-completion/orvexctl data/bash-completion/orvex-config
         DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")
 
 install(FILES data/debian/copyright "${_orvex_doc_build}/debian/changelog.gz"
         DESTINATION "${ORVEX_DOC_DIR}")
-install(FILES docs/user-guide.md DESTINATION "${ORVEX_DOC_DIR}")
+install(FILES docs/user-guide.md docs/emulator-protocol.md DESTINATION "${ORVEX_DOC_DIR}")
 install(DIRECTORY docs/ DESTINATION "${ORVEX_DOC_DIR}" FILES_MATCHING PATTERN "*.png")

@@ -3,6 +3,7 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/config/SettingNames.h"
+#include "ui/dialogs/FixedDialog.h"
 #include "ui/dialogs/SettingsDialog.h"
 #include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/GraphView.h"
@@ -11,13 +12,16 @@
 #include "ui/windows/StatusWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 
 namespace orvex {
@@ -72,11 +76,14 @@ MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files
     createChannelColumns(client);
     createStatusBar(client);
     createMenus();
-    // The window keeps the size of its design: client area plus menu bar.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window keeps the size of its design: client area plus menu bar.  Where the window
+    // system imposes sizes it may grow, with the design in its top left corner.
+    layout()->setSizeConstraint(windowSystemImposesSizes() ? QLayout::SetMinimumSize
+                                                           : QLayout::SetFixedSize);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
 
     m_statusWindow = new StatusWindow(this);
+    setAcceptDrops(true);
 
     connect(&m_model, &ConfigModel::configurationChanged, this, &MainWindow::showConfiguration);
     connect(&m_link, &DeviceLink::stateChanged, this, &MainWindow::showLinkState);
@@ -340,6 +347,88 @@ void MainWindow::onSaveTriggered()
         m_files.saveConfiguration();
 }
 
+// ---- files handed over by the desktop ---------------------------------------------------------
+
+// Busy: a transfer runs, or a modal window (a dialog, a question, the file dialog of a command)
+// waits for the user.  Opening a file then would change the model under that command.
+bool MainWindow::isBusy() const
+{
+    return m_transferRunning || QApplication::activeModalWidget() != nullptr;
+}
+
+void MainWindow::openFile(const QString &path)
+{
+    if (isBusy()) {
+        m_waitingFile = path;
+        return;
+    }
+    m_waitingFile.reset();
+    if (m_files.openConfiguration(path))
+        Q_EMIT fileOpened(path);
+}
+
+void MainWindow::openWaitingFile()
+{
+    if (!m_waitingFile || isBusy())
+        return;
+    const QString path = *m_waitingFile; // openFile() lets the waiting one go
+    openFile(path);
+}
+
+void MainWindow::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+// A closed dialog or question gives the window back; a file that waited for that opens then,
+// once the command that showed it has returned.
+bool MainWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowUnblocked && m_waitingFile)
+        QMetaObject::invokeMethod(this, &MainWindow::openWaitingFile, Qt::QueuedConnection);
+    return QMainWindow::event(event);
+}
+
+std::optional<QString> MainWindow::acceptableDrop(const QDropEvent &event) const
+{
+    if (isBusy() || !event.mimeData()->hasUrls())
+        return std::nullopt;
+    return droppedConfigurationFile(event.mimeData()->urls());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+// The cursor says no over the window for anything but one configuration file, and while the
+// window is busy.
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (acceptableDrop(*event))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const std::optional<QString> path = acceptableDrop(*event);
+    if (!path)
+        return; // a drop arrives refused
+    event->acceptProposedAction();
+    // After the drop has returned to its source, so that a question does not hold the drag.
+    QMetaObject::invokeMethod(
+        this, [this, file = *path] { openFile(file); }, Qt::QueuedConnection);
+}
+
 // ---- transfers --------------------------------------------------------------------------------
 
 void MainWindow::onReadTriggered()
@@ -364,6 +453,8 @@ void MainWindow::runTransfer(const std::function<TransferResult()> &transfer)
     transfer();
     setUserCommandsEnabled(true);
     m_transferRunning = false;
+    if (m_waitingFile)
+        QMetaObject::invokeMethod(this, &MainWindow::openWaitingFile, Qt::QueuedConnection);
 }
 
 void MainWindow::setUserCommandsEnabled(bool enabled)

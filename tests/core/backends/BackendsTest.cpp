@@ -3,6 +3,7 @@
 
 #include "Printers.h"
 #include "core/access/DeviceProtocol.h"
+#include "core/backends/DeviceAccessFactory.h"
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
 #include "core/backends/locking/DeviceLock.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
@@ -190,6 +191,26 @@ TEST(DeviceLocks, ExcludeOtherProgramsNameTheHolderAndCountTheHoldsOfOne)
 
 // An animated device's inputs are the demo waves at the time they are read, by its clock; the
 // others keep what they were given.
+// Programs on the same devices share one window in a desktop session: the real devices, or one
+// emulator's socket however its path is spelled.  A simulation is every program's own.
+TEST(DeviceOptionsTest, ProgramsOnTheSameDevicesShareAKey)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    ASSERT_TRUE(QFile::link(dir.filePath("sub"), dir.filePath("link")));
+    ASSERT_TRUE(QFile(dir.filePath("sub/emulator.sock")).open(QIODevice::WriteOnly));
+    const auto key = [](const QString &emulator) {
+        return sharedDevicesKey({.simulate = false, .emulatorPath = emulator});
+    };
+    EXPECT_EQ(key({}), "usb");
+    EXPECT_EQ(sharedDevicesKey({.simulate = true, .emulatorPath = {}}), std::nullopt);
+    EXPECT_EQ(key(dir.filePath("sub/emulator.sock")),
+              key(dir.filePath("link/../sub/emulator.sock")));
+    EXPECT_EQ(key(dir.filePath("sub/emulator.sock")), key(dir.filePath("link/emulator.sock")));
+    EXPECT_NE(key(dir.filePath("sub/emulator.sock")), key(dir.filePath("sub/other.sock")));
+    EXPECT_TRUE(key(dir.filePath("x"))->startsWith("emulator-"));
+}
+
 TEST(VirtualDevices, AnAnimatedDeviceReadsTheWavesByItsClock)
 {
     VirtualDeviceAccess devices;

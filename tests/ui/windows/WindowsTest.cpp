@@ -17,11 +17,14 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -75,6 +78,21 @@ QString status(const WindowTest &w)
 void trigger(const WindowTest &w, const QString &action)
 {
     w.control<QAction>(action)->trigger();
+}
+
+// What the window does with files dragged over it and dropped: whether the cursor says yes, and
+// whether it takes the drop.
+QString dropOn(MainWindow &window, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at(200, 100);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    return QString(enter.isAccepted() ? "entered" : "refused") +
+           (drop.isAccepted() ? " and taken" : "");
 }
 
 } // namespace
@@ -231,6 +249,64 @@ private Q_SLOTS:
         QCOMPARE(delays, QList<int>({12, 0, 12, 20}));
         QCOMPARE(w.prompts.messages.back().text,
                  "The configuration was successfully read from the device");
+    }
+
+    // A file the desktop hands over (the command line, another start, a drop) opens as File >
+    // Open opens its file, after the same question.  A drop takes one configuration file only.
+    // While a transfer runs or a dialog is open nothing is dropped, and a handed file waits
+    // until the window is free.
+    void filesHandedToTheWindow()
+    {
+        QTemporaryDir dir;
+        const QString good = dir.filePath("Pedals.ORV");
+        QVERIFY(writeFile(good, bytesOf(encodeImage(Configuration{.powerOnDelay = 7}))));
+        QVERIFY(writeFile(dir.filePath("notes.txt"), "x"));
+        QVERIFY(QDir(dir.path()).mkdir("folder.orv"));
+        const auto url = [&](const char *name) {
+            return QUrl::fromLocalFile(dir.filePath(name));
+        };
+        WindowTest w;
+        w.startViewing();
+        QSignalSpy opened(&w.window, &MainWindow::fileOpened);
+        makeUnsavedChange(w.model);
+        w.window.openFile(good); // the question, answered Cancel, stops it
+        QCOMPARE(QList<int>({opened.count(), int(w.prompts.questions.size())}), QList({0, 1}));
+        w.model.markUnchanged();
+
+        QCOMPARE(QStringList({dropOn(w.window, {url("notes.txt")}),
+                              dropOn(w.window, {url("folder.orv")}),
+                              dropOn(w.window, {url("Pedals.ORV"), url("notes.txt")}),
+                              dropOn(w.window, {QUrl("https://example.org/a.orv")})}),
+                 QStringList(4, "refused"));
+        QCOMPARE(dropOn(w.window, {url("Pedals.ORV")}), "entered and taken");
+        QVERIFY(opened.wait());
+        QCOMPARE(checkedDelays(w), QList<int>{7});
+
+        QStringList during;
+        const auto handOverNow = [&] {
+            w.model.setPowerOnDelay(3);
+            w.model.markUnchanged();
+            during << dropOn(w.window, {url("Pedals.ORV")});
+            w.window.openFile(good);
+            during << QString::number(checkedDelays(w).value(0));
+        };
+        connect(w.window.statusWindow(), &StatusWindow::statusChanged, &w.window,
+                [&] { during.isEmpty() ? handOverNow() : void(); });
+        for (int round = 0; round < 2; ++round) {
+            if (round == 0) {
+                trigger(w, "mnuWrite");
+            } else {
+                whenShown<SettingsDialog>(&w.window, [&](SettingsDialog *dialog) {
+                    handOverNow();
+                    dialog->reject();
+                });
+                QTest::mouseClick(w.control<QWidget>("cmdSettings0"), Qt::LeftButton);
+            }
+            QCOMPARE(during.mid(2 * round), QStringList({"refused", "3"}));
+            QVERIFY(opened.wait());
+            QCOMPARE(checkedDelays(w), QList<int>{7});
+        }
+        QCOMPARE(opened.count(), 3);
     }
 
     // Exit and the close box end the program only when nothing is lost: after No, or Yes and a

@@ -20,7 +20,7 @@ class HidapiDeviceAccess : public DeviceAccess
 {
 public:
     // How long an exchange waits for its reply.  A full-speed HID round trip takes a few
-    // milliseconds; the README explains the figure.
+    // milliseconds; docs/developing.md explains the figure.
     static constexpr int kReplyTimeoutMs = 50;
 
     // At most this many stale input reports are drained before a request, and at most this
