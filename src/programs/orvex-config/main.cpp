@@ -244,7 +244,6 @@ int runProgram(QApplication &app, const ProgramOptions &options, SessionInstance
         break;
     }
 
-    program->link().startTimers();
     MainWindow &window = program->window();
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(); });
     std::optional<QuitAfterFirstPaint> quitAfterShow;

@@ -88,6 +88,8 @@ MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files
     connect(&m_model, &ConfigModel::configurationChanged, this, &MainWindow::showConfiguration);
     connect(&m_link, &DeviceLink::stateChanged, this, &MainWindow::showLinkState);
     connect(&m_link, &DeviceLink::sampled, this, &MainWindow::showSample);
+    connect(&m_link, &DeviceLink::released, this, &MainWindow::programEnded);
+    connect(&m_transfer, &ConfigTransfer::finished, this, &MainWindow::onTransferFinished);
     setSupressMenu(m_model.powerOnDelay());
 }
 
@@ -263,12 +265,12 @@ void MainWindow::showSample(const LiveSample &sample)
         drawGraphs(sample);
 }
 
-// Searching clears the graphs until the next device answers; viewing shows which one it is.
+// Searching clears the graphs until the next device answers; the boxes always show the device
+// the link has selected, which a search that finds the other device changes.
 void MainWindow::showLinkState(const LinkState &state)
 {
-    if (state.viewing)
-        showSelectedDevice(state.deviceNumber);
-    else
+    showSelectedDevice(state.deviceNumber);
+    if (!state.viewing)
         clearGraphs();
     lblStatus->setText(statusText(state));
 }
@@ -277,8 +279,11 @@ void MainWindow::showSelectedDevice(int deviceNumber)
 {
     if (deviceNumber < 0 || deviceNumber > 1)
         return;
-    // Runs the device selection, which names the device, when the box changes.
+    // Runs the device selection, which names the device, when the box changes; the link
+    // already has this selection, and a choice the user made since is still on its way to it.
+    m_showingLinkState = true;
     chkID[deviceNumber]->setChecked(true);
+    m_showingLinkState = false;
 }
 
 void MainWindow::showConfiguration(const Configuration &configuration)
@@ -299,7 +304,8 @@ void MainWindow::onDeviceBoxToggled(int index)
         mnuDevice[i]->setChecked(chkID[i]->isChecked());
     const int deviceNumber = chkID[1]->isChecked() ? 1 : 0;
     lblBoardID->setText(deviceCaption(deviceNumber));
-    m_link.selectDevice(deviceNumber);
+    if (!m_showingLinkState)
+        m_link.selectDevice(deviceNumber);
 }
 
 void MainWindow::onDeviceMenuTriggered(int index)
@@ -441,16 +447,21 @@ void MainWindow::onWriteTriggered()
     runTransfer([this] { return m_transfer.writeToDevice(); });
 }
 
-// A transfer lets window events run while it works.  Until it ends, the commands that would
-// change the model, the device or the selection under it are switched off, and closing the
-// window is refused.
-void MainWindow::runTransfer(const std::function<TransferResult()> &transfer)
+// The window stays responsive while the device thread moves the configuration.  Until the
+// transfer ends, the commands that would change the model, the device or the selection under it
+// are switched off, and closing the window is refused.
+void MainWindow::runTransfer(const std::function<std::optional<TransferResult>()> &start)
 {
     if (m_transferRunning)
         return;
     m_transferRunning = true;
     setUserCommandsEnabled(false);
-    transfer();
+    if (start()) // refused: nothing runs
+        onTransferFinished();
+}
+
+void MainWindow::onTransferFinished()
+{
     setUserCommandsEnabled(true);
     m_transferRunning = false;
     if (m_waitingFile)
@@ -538,13 +549,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
         runExitProcedure();
 }
 
+// The program ends (programEnded) once the device thread has restarted or released the
+// devices.
 void MainWindow::runExitProcedure()
 {
     if (m_files.askSaveChanges())
         return;
     hide();
     m_link.releaseDevices();
-    Q_EMIT programEnded();
 }
 
 } // namespace orvex

@@ -84,7 +84,7 @@ public Q_SLOTS:
     void onSettingsClicked(int index);
 
 Q_SIGNALS:
-    // The exit procedure has run: devices are released and the program must end now.
+    // The exit procedure has run: the devices are released and the program must end now.
     void programEnded();
 
     // A file handed over through openFile() went through File > Open's path (it may have
@@ -123,7 +123,8 @@ private:
     OverviewInputs overviewInputs(const LiveSample &sample, int channel) const;
 
     void onDeviceBoxToggled(int index);
-    void runTransfer(const std::function<TransferResult()> &transfer);
+    void runTransfer(const std::function<std::optional<TransferResult>()> &start);
+    void onTransferFinished();
     void setUserCommandsEnabled(bool enabled);
     void runExitProcedure();
 
@@ -164,6 +165,7 @@ private:
     AboutWindow *m_aboutWindow = nullptr;
     SettingsDialog *m_settingsDialog = nullptr;
     bool m_transferRunning = false;
+    bool m_showingLinkState = false; // the boxes follow the link rather than choose a device
     // A file handed over while the window was busy, opened as soon as it is free.
     std::optional<QString> m_waitingFile;
 

@@ -233,5 +233,18 @@ TEST(VirtualDevices, AnAnimatedDeviceReadsTheWavesByItsClock)
     EXPECT_EQ(read(1), (LiveValues{1, 2, 3, 4, 5, 6}));
 }
 
+// A device plugged out and in again is a new device: a handle of before stays useless.
+TEST(VirtualDevices, AHandleDoesNotOutliveItsDevicesUnplugging)
+{
+    VirtualDeviceAccess devices;
+    DeviceTransport transport{devices};
+    HidHandle handle = kClosedHandle;
+    ASSERT_EQ(transport.openDevice(handle, 0), hid::kSuccess);
+    devices.setPresent(0, false);
+    devices.setPresent(0, true);
+    EXPECT_NE(transport.writeDeviceByte(handle, 0, 1), hid::kSuccess);
+    EXPECT_EQ(devices.device(0).memory[0], VirtualDevice().memory[0]);
+}
+
 } // namespace
 } // namespace orvex

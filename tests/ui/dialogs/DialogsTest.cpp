@@ -135,11 +135,10 @@ private Q_SLOTS:
         DialogTest w;
         const SettingsDialog &dialog = w.settings(0);
         for (const auto &[mode, steps, repeat, enabled] : loads) {
-            editChannel(w.model, 0, [&](ChannelSettings &c) {
-                c.mode = mode;
-                c.steps = steps;
-                c.repeat = repeat;
-            });
+            editChannel(w.model, 0,
+                        [&, load = std::tuple(mode, steps, repeat)](ChannelSettings &c) {
+                            std::tie(c.mode, c.steps, c.repeat) = load;
+                        });
             w.settings(0);
             QCOMPARE(w.enabledLists(), enabled);
         }
@@ -234,7 +233,7 @@ private Q_SLOTS:
     {
         for (const QString ending : {"cmdCancel", "cmdOK", "close box"}) {
             DialogTest w;
-            w.link.waitForDeviceTick();
+            w.searchTick();
             SettingsDialog &dialog = w.settings(2);
             dialog.show();
             w.list("Hysteresis")->setCurrentIndex(0);
@@ -251,7 +250,7 @@ private Q_SLOTS:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             const QImage shown = w.control<GraphView>("picGraph")->shownImage();
             w.devices.device(0).liveValues[2] = 255;
-            w.link.pollDevice();
+            w.poll();
             const bool kept = ending != "cmdCancel";
             QCOMPARE(QList<int>({w.model.hysteresisThreshold(2), w.model.channel(2).hysteresis,
                                  w.model.channel(2).preload, w.model.configChanged()}),
