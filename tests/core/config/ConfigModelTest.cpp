@@ -220,7 +220,6 @@ TEST(ConfigImage, ChannelsWithoutKeyboardKeepTheirPairsButDecodeToTheDefaults)
     image[228] = kModeNone;
     ConfigModel model;
     ASSERT_TRUE(decodeImage(model, image));
-    EXPECT_EQ(model.channel(2).hysteresis, 1);
     EXPECT_EQ(testing::thresholds(model), (std::array<std::uint8_t, 6>{12, 8, 16, 12, 12, 12}));
 }
 

@@ -153,53 +153,46 @@ private Q_SLOTS:
         }
     }
 
-    // Lists that are switched off or cannot show a value keep it, and so do the keys of the
-    // sections above a lowered step count; OK stores it all.
-    void okStoresWhatTheListsKeep()
+    // The periodic list: "Disabled", then 0.1 to 10.0 seconds with the user's decimal separator
+    // but always the digits 0 to 9.  Key repeat and the step count switch it on and off.  Lists
+    // that are switched off or cannot show a value keep it, and so do the keys of the sections
+    // above a lowered step count; OK stores it all.  "Disabled" is chosen as any other entry.
+    void listsKeepWhatTheyCannotShow()
     {
+        const auto restore = qScopeGuard([before = QLocale()] { QLocale::setDefault(before); });
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
         DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) {
-            c.steps = 5; // 32 steps
-            c.periodic = 150;
+            c.steps = 5;      // 32 steps
+            c.periodic = 150; // not in the list
             c.keys[31] = 0x04;
         });
         SettingsDialog &dialog = w.settings(0);
-        QCOMPARE(w.list("Periodic")->currentIndex(), -1); // 15 seconds is not in the list
-        w.list("Steps")->setCurrentIndex(5);              // Directional
-        QCOMPARE(dialog.sections(), 2);
-        w.list("Steps")->setCurrentIndex(4);
-        QCOMPARE(dialog.sections(), 32);
+        QComboBox *periodic = w.list("Periodic");
+        QCOMPARE(
+            QStringList({QString::number(periodic->count()), periodic->itemText(0),
+                         periodic->itemText(1), periodic->itemText(100), periodic->currentText()}),
+            QStringList({"101", "Disabled", "0\u066B1 sec", "10\u066B0 sec", ""}));
+        // The list and entry chosen; whether the periodic list is on, and the sections then.
+        for (const auto &[list, entry, enabled, sections] : {std::tuple("Repeat", 1, false, 32),
+                                                             {"Repeat", 0, true, 32},
+                                                             {"Steps", 5, false, 2},
+                                                             {"Steps", 4, true, 32}}) {
+            w.list(list)->setCurrentIndex(entry);
+            QCOMPARE(std::pair(w.enabledLists().contains("Periodic"), int(dialog.sections())),
+                     std::pair(enabled, sections));
+        }
         w.list("Repeat")->setCurrentIndex(1);
         w.click("cmdOK");
         const ChannelSettings &stored = w.model.channel(0);
         QCOMPARE(QList<int>({stored.steps, stored.repeat, stored.periodic, stored.keys[31]}),
                  QList<int>({5, 1, 150, 0x04}));
         QVERIFY(w.model.configChanged());
-    }
-
-    // The periodic list: "Disabled", then 0.1 to 10.0 seconds with the user's decimal separator
-    // but always the digits 0 to 9; choosing an entry, "Disabled" too, sets the value.  Key repeat
-    // alone switches the list on and off, and so does the step count.
-    void periodicListReadsTenthsOfASecond()
-    {
-        const auto restore = qScopeGuard([before = QLocale()] { QLocale::setDefault(before); });
-        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
-        DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) { c.periodic = 100; });
-        const SettingsDialog &dialog = w.settings(0);
-        QComboBox *periodic = w.list("Periodic");
-        QCOMPARE(QStringList({QString::number(periodic->count()), periodic->itemText(0),
-                              periodic->itemText(1), periodic->currentText()}),
-                 QStringList({"101", "Disabled", "0\u066B1 sec", "10\u066B0 sec"}));
+        w.settings(0);
+        QCOMPARE(periodic->currentText(), "10\u066B0 sec");
         periodic->setCurrentIndex(0);
         QCOMPARE(dialog.workSettings().periodic, 0);
-        for (const auto &[list, entry, enabled] : {std::tuple("Repeat", 1, false),
-                                                   {"Repeat", 0, true},
-                                                   {"Steps", 5, false},
-                                                   {"Steps", 0, true}}) {
-            w.list(list)->setCurrentIndex(entry);
-            QCOMPARE(w.enabledLists().contains("Periodic"), enabled);
-        }
     }
 
     // The axis list offers the axes no other joystick channel uses, built anew at every opening;
