@@ -53,8 +53,6 @@ ConfigImage encodeImage(const ConfigModel &model)
 namespace {
 
 constexpr std::uint8_t kMaxSteps = kDirectionalSteps;
-constexpr std::uint8_t kMaxPeriodic = 100;
-constexpr std::uint8_t kMaxHysteresis = 2;
 constexpr std::uint8_t kMaxMode = kModeBoth;
 
 // Reads one channel block into `r` (which holds the defaults); false when a value is out of range.
