@@ -184,11 +184,20 @@ TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
                 "Off\n"
                 "  Periodic keystrokes:  2.5 sec\n  Joystick axis:        Vno\n  Step  Key\n"
                 "     1  [ctrl] [alt] Delete\n     2  [shift] Right Win\n\nChannel 2\n"));
+    writeFile(path("good.json"), json.toUtf8());
+    // Each names its file, says what went wrong with it and why.
     const std::pair<QStringList, QString> failures[] = {
-        {{"show", path("short.orv")}, "Invalid configuration file"},
-        {{"show", path("none.orv"), "--json"}, "Error opening the file"},
-        {{"compose", path("bad.json"), path("out.orv")}, outOfRange},
-        {{"compose", path("bad.json"), path("none/out.orv")}, outOfRange},
+        {{"show", path("short.orv")},
+         path("short.orv") + ": Invalid configuration file: it is 511 bytes long; a "
+                             "configuration file is exactly 512 bytes"},
+        {{"show", path("none.orv"), "--json"},
+         path("none.orv") + ": Error opening the file: no such file"},
+        {{"compose", path("bad.json"), path("out.orv")}, path("bad.json") + ": " + outOfRange},
+        {{"compose", path("none.json"), path("out.orv")},
+         path("none.json") + ": Error opening the file: no such file"},
+        {{"compose", path("good.json"), path("none/out.orv")},
+         path("none/out.orv") + ": Error saving file: the folder " + path("none") +
+             " does not exist"},
         {{"compose", path("big.json"), path("out.orv")},
          path("big.json") + ": larger than 1 MiB, not a configuration"}};
     for (const auto &[arguments, message] : failures)
@@ -436,10 +445,13 @@ TEST_F(CtlTest, FailedTransfersSayWhyAndChangeNothing)
          "The ORVEX (2) was not found"},
         {[](auto &d) { d.device(0).memory[508] = 31; }, readDev, "Invalid configuration"},
         {[](auto &d) { d.failExchange(40); }, readDev, "Error while reading from the ORVEX (1)"},
-        {nothing, {"read", path("none/dev.orv")}, "Error saving file"},
+        {nothing, {"read", path("none/dev.orv")},
+         path("none/dev.orv") + ": Error saving file: the folder " + path("none") + " does not exist"},
         {[](auto &d) { d.setPresent(0, false); }, writeIn, "The ORVEX (1) was not found"},
         {[](auto &d) { d.failExchange(9); }, writeIn, "Error while writing to the ORVEX (1)"},
-        {nothing, {"write", path("short.orv")}, "Invalid configuration file"},
+        {nothing, {"write", path("short.orv")},
+         path("short.orv") + ": Invalid configuration file: it is 100 bytes long; a configuration "
+                             "file is exactly 512 bytes"},
         {[](auto &d) { d.setPresent(0, false), d.setPresent(1, false); }, {"monitor"},
          "The ORVEX (1) was not found"}};
     // clang-format on
