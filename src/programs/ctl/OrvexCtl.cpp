@@ -2,6 +2,7 @@
 
 #include "core/access/DeviceAccess.h"
 #include "core/backends/DeviceAccessFactory.h"
+#include "core/backends/emulator/EmulatorSocketPath.h"
 #include "core/config/ConfigFile.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
@@ -309,6 +310,8 @@ int OrvexCtl::runCommand(const CommandSpec &command, const QStringList &argument
         if (!options)
             return usageError(error, &command);
         m_deviceOptions = *options;
+        if (!emulatorAnswers())
+            return kExitFailure;
     }
 
     switch (command.command) {
@@ -336,6 +339,19 @@ int OrvexCtl::selectedDevice(const QCommandLineParser &parser)
     if (value == QLatin1String("2"))
         return 1;
     return -1;
+}
+
+bool OrvexCtl::emulatorAnswers()
+{
+    const QString &path = m_deviceOptions.emulatorPath;
+    if (!m_deviceOptions.usesEmulator() || m_accessOverride != nullptr || emulatorIsListening(path))
+        return true;
+    const QString start = path == defaultEmulatorSocketPath()
+                              ? QStringLiteral("orvex-emulator")
+                              : QStringLiteral("orvex-emulator --socket %1").arg(path);
+    m_console.errorLine(
+        QStringLiteral("no emulator is listening at %1; start it with %2").arg(path, start));
+    return false;
 }
 
 DeviceAccess &OrvexCtl::deviceAccess(std::unique_ptr<DeviceAccess> &owned)

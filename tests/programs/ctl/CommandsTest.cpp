@@ -467,6 +467,25 @@ TEST_F(CtlTest, FailedTransfersSayWhyAndChangeNothing)
     }
 }
 
+// A socket where no emulator listens is said to be that by every device command, rather than
+// as devices that are not plugged in; "default" is where the emulator listens by default.
+TEST_F(CtlTest, AnEmulatorThatDoesNotListenIsNamedWithItsSocket)
+{
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path())); // each test has its own process
+    const QString socket = path("none.sock");
+    const QString named = "no emulator is listening at " + socket +
+                          "; start it with orvex-emulator --socket " + socket + '\n';
+    for (const QStringList &command :
+         {QStringList{"devices"}, QStringList{"read", path("x.orv")},
+          QStringList{"write", path("in.orv")}, QStringList{"monitor"}})
+        EXPECT_EQ(run(command + QStringList{"--emulator", socket}, nullptr),
+                  (Outcome{1, "", named}));
+    EXPECT_EQ(run({"devices", "--emulator", "default"}, nullptr),
+              (Outcome{1, "",
+                       "no emulator is listening at " + path("orvex-emulator.sock") +
+                           "; start it with orvex-emulator\n"}));
+}
+
 // Through the hidapi backend, on a composite device: what `devices` says of its interfaces and
 // whether this user may use it.
 TEST_F(CtlTest, DevicesListsTheInterfacesOfAHidapiDeviceAndWhetherThisUserMayUseIt)
