@@ -45,14 +45,11 @@ QString axisNames()
 
 const CodedSetting &powerOnDelaySetting()
 {
-    static const CodedSetting setting{QStringLiteral("powerOnDelay"),
-                                      QStringLiteral("powerOnDelayName"),
-                                      0,
-                                      kMaxPowerOnDelay,
-                                      powerOnDelayName,
-                                      powerOnDelayFromName,
-                                      QStringLiteral("Disabled, or 1 to 30 sec"),
-                                      {}};
+    // clang-format off
+    static const CodedSetting setting{
+        QStringLiteral("powerOnDelay"), QStringLiteral("powerOnDelayName"), 0, kMaxPowerOnDelay,
+        powerOnDelayName, powerOnDelayFromName, QStringLiteral("Disabled, or 1 to 30 sec"), {}};
+    // clang-format on
     return setting;
 }
 
@@ -60,59 +57,33 @@ const CodedSetting &powerOnDelaySetting()
 // first, because they decide how many keys there are.
 const std::array<CodedSetting, 7> &channelSettings()
 {
+    // clang-format off
     static const std::array<CodedSetting, 7> settings{{
-        {QStringLiteral("steps"), QStringLiteral("stepsName"), 1, kDirectionalSteps, stepsName,
-         stepsFromName, QStringLiteral("2, 4, 8, 16, 32 or Directional"),
+        {QStringLiteral("steps"), QStringLiteral("stepsName"), 1, kDirectionalSteps,
+         stepsName, stepsFromName, QStringLiteral("2, 4, 8, 16, 32 or Directional"),
          QStringLiteral("steps is a code: 1-5 for 2, 4, 8, 16 or 32 steps, 6 for Directional; "
                         "stepsName takes the number of steps")},
-        {QStringLiteral("hysteresis"),
-         QStringLiteral("hysteresisName"),
-         0,
-         kMaxHysteresis,
-         hysteresisName,
-         hysteresisFromName,
-         QStringLiteral("Low, Medium or High"),
-         {}},
-        {QStringLiteral("repeat"),
-         QStringLiteral("repeatName"),
-         0,
-         1,
-         offOnName,
-         offOnFromName,
-         QStringLiteral("Off or On"),
-         {}},
+        {QStringLiteral("hysteresis"), QStringLiteral("hysteresisName"), 0, kMaxHysteresis,
+         hysteresisName, hysteresisFromName, QStringLiteral("Low, Medium or High"), {}},
+        {QStringLiteral("repeat"), QStringLiteral("repeatName"), 0, 1,
+         offOnName, offOnFromName, QStringLiteral("Off or On"), {}},
         {QStringLiteral("periodic"), QStringLiteral("periodicName"), 0, kMaxPeriodic,
          [](std::uint8_t periodic) { return periodicName(periodic); }, periodicFromName,
          QStringLiteral("Disabled, or seconds from 0.1 to 10 in tenths (\"0.5 sec\")"),
          QStringLiteral("periodic counts tenths of a second; periodicName takes seconds")},
-        {QStringLiteral("preload"),
-         QStringLiteral("preloadName"),
-         0,
-         1,
-         offOnName,
-         offOnFromName,
-         QStringLiteral("Off or On"),
-         {}},
-        {QStringLiteral("mode"),
-         QStringLiteral("outputs"),
-         0,
-         kModeBoth,
-         outputsName,
-         outputsFromName,
-         QStringLiteral("Keyboard, Joystick, \"Keyboard, Joystick\" or None"),
-         {}},
-        {QStringLiteral("axis"),
-         QStringLiteral("axisName"),
-         0,
-         kByteMax,
-         axisName,
-         axisFromName,
-         axisNames(),
-         {}},
+        {QStringLiteral("preload"), QStringLiteral("preloadName"), 0, 1,
+         offOnName, offOnFromName, QStringLiteral("Off or On"), {}},
+        {QStringLiteral("mode"), QStringLiteral("outputs"), 0, kModeBoth,
+         outputsName, outputsFromName,
+         QStringLiteral("Keyboard, Joystick, \"Keyboard, Joystick\" or None"), {}},
+        {QStringLiteral("axis"), QStringLiteral("axisName"), 0, kByteMax,
+         axisName, axisFromName, axisNames(), {}},
     }};
+    // clang-format on
     return settings;
 }
 
+// Where each setting is in channelSettings().
 enum SettingIndex { kSteps, kHysteresis, kRepeat, kPeriodic, kPreload, kMode, kAxis };
 
 QStringList channelFields()
@@ -180,70 +151,93 @@ std::optional<std::uint8_t> readCoded(JsonFields &fields, const CodedSetting &se
     return *named;
 }
 
-// The keys and modifiers of every step in use, from the codes, the names or both.
-bool readKeys(JsonFields &fields, std::uint8_t steps, ChannelSettings &settings)
+// A channel's keys as the JSON gives them: by name, by code, or both; each array present holds
+// exactly one entry per step.
+struct StepKeys
+{
+    std::optional<QStringList> names;
+    std::optional<QList<std::uint8_t>> keys;
+    std::optional<QList<std::uint8_t>> operators;
+};
+
+std::optional<StepKeys> readStepKeys(JsonFields &fields, std::uint8_t steps)
 {
     const int sections = sectionsForSteps(steps);
     const QString needs = steps == kDirectionalSteps
                               ? QStringLiteral("Directional needs")
                               : QStringLiteral("%1 steps need").arg(sections);
-    const bool hasNames = fields.has(kKeyNamesField);
-    if (!hasNames) {
+    if (!fields.has(kKeyNamesField)) {
         for (const QString &field : {kKeysField, kKeyOperatorsField}) {
             if (!fields.has(field)) {
-                return fields.fail(QStringLiteral("%1%2 is missing (give keys and keyOperators, "
-                                                  "or keyNames)")
-                                       .arg(prefix(fields), field));
+                fields.fail(QStringLiteral("%1%2 is missing (give keys and keyOperators, or "
+                                           "keyNames)")
+                                .arg(prefix(fields), field));
+                return std::nullopt;
             }
         }
     }
-    std::optional<QStringList> names;
-    std::optional<QList<std::uint8_t>> keys, operators;
-    if (hasNames && !(names = fields.strings(kKeyNamesField, sections, needs)))
-        return false;
-    if (fields.has(kKeysField) && !(keys = fields.bytes(kKeysField, sections, needs)))
-        return false;
-    if (fields.has(kKeyOperatorsField) &&
-        !(operators = fields.bytes(kKeyOperatorsField, sections, needs)))
-        return false;
+    StepKeys read;
+    if ((fields.has(kKeyNamesField) &&
+         !(read.names = fields.strings(kKeyNamesField, sections, needs))) ||
+        (fields.has(kKeysField) && !(read.keys = fields.bytes(kKeysField, sections, needs))) ||
+        (fields.has(kKeyOperatorsField) &&
+         !(read.operators = fields.bytes(kKeyOperatorsField, sections, needs))))
+        return std::nullopt;
+    return read;
+}
 
-    for (int s = 0; s < sections; ++s) {
-        KeyChoice named;
-        if (names) {
-            QString problem;
-            const std::optional<KeyChoice> choice = keyFromLabel(names->at(s), &problem);
-            if (!choice) {
-                return fields.fail(QStringLiteral("%1[%2]: %3")
-                                       .arg(fields.where(kKeyNamesField))
-                                       .arg(s)
-                                       .arg(problem));
-            }
-            named = *choice;
+// The key and modifiers of step `s`: the codes where given (they say more than a name: a code
+// without a name reads "Not Used"), else the name's; a name must agree with the codes.
+std::optional<KeyChoice> stepKey(JsonFields &fields, const StepKeys &given, int s)
+{
+    KeyChoice named;
+    if (given.names) {
+        QString problem;
+        const std::optional<KeyChoice> choice = keyFromLabel(given.names->at(s), &problem);
+        if (!choice) {
+            fields.fail(
+                QStringLiteral("%1[%2]: %3").arg(fields.where(kKeyNamesField)).arg(s).arg(problem));
+            return std::nullopt;
         }
-        const std::uint8_t key = keys ? keys->at(s) : named.key;
-        const std::uint8_t keyOperators = operators ? operators->at(s) : named.operators;
-        // A code without a name reads "Not Used", as the step graph shows it.
-        const QString label = QStringLiteral("%1[%2] \"%3\"")
-                                  .arg(kKeyNamesField)
-                                  .arg(s)
-                                  .arg(names ? names->at(s) : QString());
-        const QString remedy = QStringLiteral("remove keys and keyOperators");
-        if (names && getKeyName(key) != getKeyName(named.key)) {
-            return disagree(fields, label,
-                            QStringLiteral("%1[%2] %3").arg(kKeysField).arg(s).arg(key),
-                            QStringLiteral("\"%1\"").arg(getKeyName(key)), remedy);
-        }
-        if (names && (keyOperators & kAllOperators) != named.operators) {
-            const QString modifiers = getOperatorText(keyOperators).trimmed();
-            return disagree(
-                fields, label,
-                QStringLiteral("%1[%2] %3").arg(kKeyOperatorsField).arg(s).arg(keyOperators),
-                modifiers.isEmpty() ? QStringLiteral("no modifier")
-                                    : QStringLiteral("\"%1\"").arg(modifiers),
-                remedy);
-        }
-        settings.keys[s] = key;
-        settings.keyOperators[s] = keyOperators;
+        named = *choice;
+    }
+    const KeyChoice coded{given.keys ? given.keys->at(s) : named.key,
+                          given.operators ? given.operators->at(s) : named.operators};
+    if (!given.names)
+        return coded;
+
+    const QString label =
+        QStringLiteral("%1[%2] \"%3\"").arg(kKeyNamesField).arg(s).arg(given.names->at(s));
+    const QString remedy = QStringLiteral("remove keys and keyOperators");
+    if (getKeyName(coded.key) != getKeyName(named.key)) {
+        disagree(fields, label, QStringLiteral("%1[%2] %3").arg(kKeysField).arg(s).arg(coded.key),
+                 QStringLiteral("\"%1\"").arg(getKeyName(coded.key)), remedy);
+        return std::nullopt;
+    }
+    if ((coded.operators & kAllOperators) != named.operators) {
+        const QString modifiers = getOperatorText(coded.operators).trimmed();
+        disagree(fields, label,
+                 QStringLiteral("%1[%2] %3").arg(kKeyOperatorsField).arg(s).arg(coded.operators),
+                 modifiers.isEmpty() ? QStringLiteral("no modifier")
+                                     : QStringLiteral("\"%1\"").arg(modifiers),
+                 remedy);
+        return std::nullopt;
+    }
+    return coded;
+}
+
+// The keys and modifiers of every step in use.
+bool readKeys(JsonFields &fields, std::uint8_t steps, ChannelSettings &settings)
+{
+    const std::optional<StepKeys> given = readStepKeys(fields, steps);
+    if (!given)
+        return false;
+    for (int s = 0; s < sectionsForSteps(steps); ++s) {
+        const std::optional<KeyChoice> key = stepKey(fields, *given, s);
+        if (!key)
+            return false;
+        settings.keys[s] = key->key;
+        settings.keyOperators[s] = key->operators;
     }
     return true;
 }
