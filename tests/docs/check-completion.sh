@@ -86,6 +86,7 @@ expect_offers 'orvexctl mo' monitor
 expect_offers 'orvexctl read Config.ORV --device ' 1 2
 expect_offers 'orvexctl monitor --device=' 1 2
 expect_offers 'orvexctl monitor --polls '
+expect_offers 'orvexctl devices --emulator de' default # the emulator's default socket
 
 # File names: the configuration files first (either case), then folders and the rest; a JSON
 # argument prefers .json files and takes "-" for standard input; a command whose arguments are
