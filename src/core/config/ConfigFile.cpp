@@ -215,10 +215,8 @@ FileStatus readSmallFile(const QString &path, qint64 maxSize, QByteArray &conten
     qint64 size = 0;
     if (!file.openRegular(path, size, reason))
         return FileStatus::OpenError;
-    if (size > maxSize) {
-        explain(reason, QStringLiteral("it is %1 bytes long, more than %2").arg(size).arg(maxSize));
+    if (size > maxSize)
         return FileStatus::InvalidFile;
-    }
     QByteArray buffer(size, Qt::Uninitialized);
     if (!file.readAll(buffer.data(), static_cast<std::size_t>(size), reason))
         return FileStatus::OpenError;

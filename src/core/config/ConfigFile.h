@@ -33,7 +33,8 @@ QString fileProblemText(const QString &path, FileStatus status, const QString &r
 // bytes is refused without being read.
 FileStatus readImageFile(const QString &path, ConfigImage &image, QString *reason = nullptr);
 
-// Reads a whole regular file of at most `maxSize` bytes; a longer one is InvalidFile, unread.
+// Reads a whole regular file of at most `maxSize` bytes.  A longer one is InvalidFile, unread
+// and without a reason: the caller knows what its limit stands for.
 FileStatus readSmallFile(const QString &path, qint64 maxSize, QByteArray &content,
                          QString *reason = nullptr);
 
