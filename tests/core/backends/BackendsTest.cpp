@@ -142,7 +142,8 @@ TEST_F(EmulatorClientTest, ConnectionsThatFailAreDroppedWithTheirHandles)
 }
 
 // sun_path holds 108 bytes: a path of 107 and its terminating NUL is reached, and one byte more
-// is refused without a connection, even where something listens.
+// is refused without a connection, even where something listens.  A failed attempt leaves
+// nothing behind.
 TEST(EmulatorClient, ReachesTheLongestSocketPathThatFitsWithItsEnd)
 {
     QTemporaryDir folder;
@@ -155,6 +156,13 @@ TEST(EmulatorClient, ReachesTheLongestSocketPathThatFitsWithItsEnd)
         EXPECT_EQ(EmulatorClient(path).ensureConnected(), length < kRoom) << length;
         EXPECT_EQ(emulatorIsListening(path), length < kRoom);
     }
+    // A client that found no emulator connects to one that starts later.
+    const QString later = folder.filePath("later.sock");
+    EmulatorClient client(later);
+    EXPECT_FALSE(client.ensureConnected());
+    ScriptedServer server(later);
+    EXPECT_TRUE(client.ensureConnected());
+    EXPECT_EQ(client.connectionNumber(), 1);
 }
 
 // Without a runtime folder the socket goes into a folder of this user's own under the temporary
