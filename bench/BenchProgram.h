@@ -5,7 +5,6 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/link/DeviceLink.h"
-#include "core/platform/PlatformServices.h"
 #include "ui/program/Program.h"
 #include "ui/windows/MainWindow.h"
 
@@ -13,18 +12,8 @@
 
 namespace orvex::bench {
 
-// A platform that asks for nothing and finds no volume label.
-class NoPlatform : public PlatformServices
-{
-public:
-    QString commandLine() const override { return {}; }
-    bool callsForElevation() override { return false; }
-    bool elevate() override { return false; }
-    QString currentVolumeLabel() override { return {}; }
-};
-
 // The program as main() builds it, on the in-process virtual devices (which answer at once),
-// with the link's timers stopped: the benchmark calls the ticks.  Device 1 is viewed.
+// with the link's timers stopped: the benchmark asks for the ticks.  Device 1 is viewed.
 struct BenchProgram
 {
     BenchProgram()
@@ -34,7 +23,22 @@ struct BenchProgram
         link.startSearching();
         window.show();
         link.waitForDeviceTick(); // attaches Device 1
+        link.waitUntilIdle();
         runPendingEvents();
+    }
+
+    // One poll tick on the device thread, until the window has what it announced.
+    void tick()
+    {
+        link.pollDevice();
+        link.waitUntilIdle();
+    }
+
+    // Until a transfer started from the window has ended and the polls have resumed.
+    void settle()
+    {
+        link.waitUntilIdle();
+        link.waitUntilIdle();
     }
 
     bool viewing() const { return link.isViewing() && link.deviceNumber() == 0; }
@@ -47,7 +51,7 @@ struct BenchProgram
     std::unique_ptr<VirtualDeviceAccess> ownDevices = std::make_unique<VirtualDeviceAccess>();
     VirtualDeviceAccess &devices = *ownDevices;
     NoPlatform platform;
-    Program program{{std::move(ownDevices), &prompts, &platform}};
+    Program program{{std::move(ownDevices), &prompts, &platform, Startup::Timers::LeaveStopped}};
     ConfigModel &model = program.model();
     DeviceLink &link = program.link();
     FileCommands &files = program.files();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/FileCommands.h"
+#include "core/platform/PlatformServices.h"
 
 namespace orvex::bench {
 
@@ -20,6 +21,16 @@ public:
 
     int messageCount = 0;
     UserMessage lastMessage;
+};
+
+// A platform that asks for nothing and finds no volume label.
+class NoPlatform : public PlatformServices
+{
+public:
+    QString commandLine() const override { return {}; }
+    bool callsForElevation() override { return false; }
+    bool elevate() override { return false; }
+    QString currentVolumeLabel() override { return {}; }
 };
 
 } // namespace orvex::bench

@@ -5,11 +5,11 @@
 #include "BenchProgram.h"
 #include "BenchWorkloads.h"
 #include "PaintCounter.h"
+#include "ui/dialogs/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
+#include "ui/dialogs/SettingsDialog.h"
 #include "ui/graphs/GraphCanvas.h"
 #include "ui/graphs/GraphView.h"
 #include "ui/graphs/StepGraph.h"
-#include "ui/dialogs/KeyPicker.h" // SettingsDialog.h holds a QPointer<KeyPicker>
-#include "ui/dialogs/SettingsDialog.h"
 
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -35,9 +35,9 @@ bool checkViewing(benchmark::State &state, const BenchProgram &program)
     return program.viewing();
 }
 
-// One 10 ms tick of the device link, with the main window drawing what it read.  `repaint` also runs the events the tick left behind, as
-// the event loop does right after it, and counts the paints: six graphs per tick when every
-// input moves, none at all when nothing changed.
+// One 10 ms tick of the device link, with the main window drawing what it read.  `repaint` also
+// runs the events the tick left behind, as the event loop does right after it, and counts the
+// paints: six graphs per tick when every input moves, none at all when nothing changed.
 void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
 {
     BenchProgram program;
@@ -49,7 +49,7 @@ void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
     device.liveValues = moving.next();
     // The first tick finds movement against the start-up reference, the second settles it.
     for (int warmUp = 0; warmUp < 2; ++warmUp) {
-        program.link.pollDevice();
+        program.tick();
         program.runPendingEvents();
     }
 
@@ -58,7 +58,7 @@ void mainWindowPollTick(benchmark::State &state, Inputs inputs, bool repaint)
     for (auto _ : state) {
         if (inputs == Inputs::Moving)
             device.liveValues = moving.next();
-        program.link.pollDevice();
+        program.tick();
         if (repaint)
             program.runPendingEvents();
         program.devices.clearLog(); // the virtual device's own record, not the program's cost
@@ -125,7 +125,7 @@ void settingsDialogTick(benchmark::State &state, StepLayout layout)
     VirtualDevice &device = program.devices.device(0);
     for (auto _ : state) {
         device.liveValues = moving.next();
-        program.link.pollDevice();
+        program.tick();
         program.devices.clearLog();
     }
     state.counters["sections"] = dialog.sections();

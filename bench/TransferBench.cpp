@@ -30,6 +30,7 @@ void fullTransfer(benchmark::State &state, Direction direction)
     }
     // A read finds the largest configuration in the device; a write leaves it there.
     program.window.onWriteTriggered();
+    program.settle();
     if (program.prompts.lastMessage.text != kWriteSuccess) {
         state.SkipWithError("the first write failed");
         return;
@@ -46,6 +47,7 @@ void fullTransfer(benchmark::State &state, Direction direction)
             program.window.onWriteTriggered();
         else
             program.window.onReadTriggered();
+        program.settle();
         allSucceeded = allSucceeded && program.prompts.lastMessage.text == success;
         program.devices.clearLog();
     }

@@ -32,7 +32,7 @@ foreach(page IN LISTS ORVEX_MANUAL_PAGES)
 endforeach()
 
 # bash-completion loads completions/NAME on the first Tab after NAME.
-install(FILES data/bash-completion/orvexctl
+install(FILES data/bash-completion/orvexctl data/bash-completion/orvex-config
         DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")
 
 install(FILES data/debian/copyright "${_orvex_doc_build}/debian/changelog.gz"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of this build into a temporary folder, checks that it carries the
-# manual pages, the completion, the copyright file and a changelog of its version, and runs
-# Debian's own package checker on it: any error or warning fails.
+# manual pages, the completions, the desktop file, the file type, the bus service, the copyright
+# file and a changelog of its version, and runs Debian's own package checker on it: any error or
+# warning fails.
 # Usage: check-package.sh <build folder>
 set -uo pipefail
 
@@ -37,6 +38,10 @@ for file in \
     ./usr/share/man/man1/orvexctl.1.gz \
     ./usr/share/man/man1/orvex-emulator.1.gz \
     ./usr/share/bash-completion/completions/orvexctl \
+    ./usr/share/bash-completion/completions/orvex-config \
+    ./usr/share/applications/com.orvex.Config.desktop \
+    ./usr/share/mime/packages/orvex-config.xml \
+    ./usr/share/dbus-1/services/com.orvex.Config.service \
     ./usr/share/doc/orvex-config/copyright \
     ./usr/share/doc/orvex-config/changelog.gz; do
     grep -qxF "$file" <<<"$contents" || fail "the package has no $file"

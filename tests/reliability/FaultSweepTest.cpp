@@ -39,7 +39,7 @@ protected:
     void SetUp() override
     {
         devices.setPresent(1 - number(), false);
-        link.selectDevice(number());
+        select(number());
         attach();
     }
 
@@ -57,8 +57,7 @@ protected:
             devices.unplugAtExchange(first + index, number());
         else
             devices.failExchange(first + index);
-        const TransferResult result =
-            writes() ? transfer.writeToDevice() : transfer.readFromDevice(nullptr);
+        const TransferResult result = writes() ? write() : read();
         devices.clearFaults();
         if (result == TransferResult::Success)
             return false;
@@ -79,17 +78,16 @@ protected:
     void expectPollingRecovers()
     {
         recorder.calls.clear();
-        link.pollDevice();
+        poll();
         if (!unplugs()) {
-            EXPECT_EQ(recorder.calls, QStringList{"drawGraphs"});
+            EXPECT_EQ(recorder.calls, QStringList{"sample"});
             return;
         }
-        EXPECT_EQ(recorder.calls,
-                  (QStringList{"clearGraphs", "status:Searching for device...", "waitTimer:on"}));
+        EXPECT_EQ(recorder.calls, QStringList{QStringLiteral("searching %1").arg(number() + 1)});
         EXPECT_EQ(link.sample(), LiveSample{});
         EXPECT_EQ(devices.openHandleCount(), 0);
         devices.setPresent(number(), true);
-        link.waitForDeviceTick();
+        searchTick();
         EXPECT_EQ(link.state(), (LinkState{true, number()}));
         EXPECT_EQ(devices.openHandleCount(), 1);
     }

@@ -48,7 +48,14 @@ public:
         return take(openFileAnswers, QString());
     }
 
-    void showMessage(const UserMessage &message) override { messages.push_back(message); }
+    std::function<void(const UserMessage &)> onMessage; // runs while the message is on show
+
+    void showMessage(const UserMessage &message) override
+    {
+        messages.push_back(message);
+        if (onMessage)
+            onMessage(message);
+    }
 
 private:
     template <typename T> T take(std::deque<T> &answers, T whenUnscripted)
@@ -71,7 +78,8 @@ public:
     QStringList statusTexts;
     std::vector<UserMessage> messages;
     bool statusShown = false;
-    std::function<void()> onStatus; // runs inside every status update, as window events do
+    std::function<void()> onStatus;  // runs inside every status update
+    std::function<void()> onMessage; // runs while the message is on show
 
     void showTransferStatus() override
     {
@@ -94,6 +102,8 @@ public:
     {
         events << QStringLiteral("message");
         messages.push_back(message);
+        if (onMessage)
+            onMessage();
     }
 };
 

@@ -1,57 +1,44 @@
 #pragma once
 
 #include "core/link/DeviceLink.h"
+#include "core/link/LinkEngine.h"
 
 #include <QObject>
 #include <QStringList>
 
 namespace orvex::testing {
 
-// Records what the device link tells its views, as the main window acts on it: clearing the
-// graphs and searching when a viewed device goes, selecting and viewing when one is found, and
-// drawing after every successful poll.
-class LinkRecorder : public QObject
+// Records what the live link announces, in order: "viewing 1" or "searching 2" (the selected
+// device, from 1) at every change of state, and "sample" for every sample read from a device.
+// It listens to an engine on the calling thread, or to a DeviceLink on the window thread.
+class LinkRecorder : public QObject, public LinkEngine::Listener
 {
 public:
+    LinkRecorder() = default;
     explicit LinkRecorder(DeviceLink &link)
-        : m_viewing(link.isViewing())
     {
-        connect(&link, &DeviceLink::stateChanged, this, &LinkRecorder::recordState);
-        connect(&link, &DeviceLink::sampled, this, [this](const LiveSample &sample) {
-            if (!sample.read)
-                return;
-            calls << QStringLiteral("drawGraphs");
-            ++draws;
-        });
+        connect(&link, &DeviceLink::stateChanged, this, &LinkRecorder::stateChanged);
+        connect(&link, &DeviceLink::sampled, this, &LinkRecorder::sampled);
+        connect(&link, &DeviceLink::transferProgress, this, &LinkRecorder::transferProgress);
     }
 
-    QStringList calls; // clearGraphs, status:<text>, waitTimer:on|off, select:<n>, drawGraphs
-    int clears = 0;
-    int draws = 0;
-    QString status;
-    bool waitTimerEnabled = true;
-
-private:
-    void recordState(const LinkState &state)
+    void stateChanged(const LinkState &state) override
     {
-        if (state.viewing) {
-            calls << QStringLiteral("waitTimer:off")
-                  << QStringLiteral("select:%1").arg(state.deviceNumber);
-        } else if (m_viewing) {
-            calls << QStringLiteral("clearGraphs");
-            ++clears;
-        }
-        if (state.viewing || m_viewing) {
-            status = statusText(state);
-            calls << QStringLiteral("status:") + status;
-            if (!state.viewing)
-                calls << QStringLiteral("waitTimer:on");
-        }
-        waitTimerEnabled = !state.viewing;
-        m_viewing = state.viewing;
+        calls << QStringLiteral("%1 %2")
+                     .arg(state.viewing ? "viewing" : "searching")
+                     .arg(state.deviceNumber + 1);
     }
+    void sampled(const LiveSample &sample) override
+    {
+        lastSample = sample;
+        if (sample.read)
+            calls << QStringLiteral("sample");
+    }
+    void transferProgress(const QString &text) override { progress << text; }
 
-    bool m_viewing;
+    QStringList calls;
+    QStringList progress;
+    LiveSample lastSample;
 };
 
 } // namespace orvex::testing

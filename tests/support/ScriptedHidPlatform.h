@@ -5,16 +5,26 @@
 // descriptors.  The vendor node answers like the device (its memory and live values live in a
 // VirtualDeviceAccess); the keyboard node types, and every node can be made late, silent,
 // chatty or unplugged.
+//
+// Time is the script's own: a reply declares how long after its request it arrives, and a read
+// that waits gets it when it arrives within the read's time-out, without anybody waiting for
+// real (letTimePass does, where a benchmark wants it).  The device thread may call it while a
+// test looks on: every call holds the script's lock, and a read can be held until the test
+// lets it go, so that a test can act while an exchange is in flight.
 
 #include "core/backends/hidapi/HidPlatform.h"
+#include "core/backends/hidapi/HidapiDeviceAccess.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <list>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,13 +70,18 @@ struct ScriptedNode
     std::function<void(const Report &request)> onWrite; // what the device does with a request
 
     std::deque<Report> input; // input reports waiting to be read
-    int lateReads = 0;        // reads that still time out although input waits
+    // How long after a request its reply arrives; nothing: the device never answers.
+    std::optional<int> replyDelayMs = 0;
     bool unplugged = false;
     bool unplugAfterNextWrite = false;
 
     std::vector<Report> written;
     std::vector<int> readTimeouts; // the time-out of every read, in order
     int openConnections = 0;
+
+    // Replies on their way, with the node's time at which they arrive.
+    std::deque<std::pair<long, Report>> inFlight;
+    long clockMs = 0;
 };
 
 class ScriptedHidPlatform : public HidPlatform
@@ -75,8 +90,8 @@ public:
     // The device behind the vendor nodes: Device 1 and Device 2 (memory, live values, attach).
     VirtualDeviceAccess device;
 
-    // Reads that find nothing pretend the time-out passed (the benchmark of a silent device).
-    std::function<void(int timeoutMs)> waitForNothing;
+    // Called with the time a read spends waiting, in milliseconds: benchmarks wait for real.
+    std::function<void(int ms)> letTimePass;
 
     std::vector<UsbId> resets;
     HidStatus resetStatus = hid::kSuccess;
@@ -131,6 +146,7 @@ public:
 
     std::vector<HidInterface> enumerate(std::uint16_t vendorId, std::uint16_t productId) override
     {
+        const std::lock_guard lock(m_mutex);
         std::vector<HidInterface> found;
         for (const ScriptedNode &each : m_nodes) {
             if (vendorId == 0x04B4 && each.productId == productId && !each.unplugged)
@@ -141,12 +157,14 @@ public:
 
     std::optional<std::vector<std::uint8_t>> reportDescriptor(const std::string &path) override
     {
+        const std::lock_guard lock(m_mutex);
         const ScriptedNode *found = byPath(path);
         return found != nullptr ? found->descriptor : std::nullopt;
     }
 
     OpenResult open(const std::string &path) override
     {
+        const std::lock_guard lock(m_mutex);
         ScriptedNode *found = byPath(path);
         if (found == nullptr || found->unplugged)
             return {nullptr, ENOENT};
@@ -157,8 +175,51 @@ public:
 
     HidStatus resetUsbDevice(UsbId id) override
     {
+        const std::lock_guard lock(m_mutex);
         resets.push_back(id);
         return resetStatus;
+    }
+
+    // A read of a vendor node, after `passing` more of them, waits before it looks for its
+    // reply until release().
+    void holdRead(int passing = 0)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_readsBeforeHold = passing;
+    }
+
+    // Waits until a read is held; false when none came within a few seconds.
+    bool waitUntilHeld()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_held; });
+    }
+
+    void release()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_readsBeforeHold = -1;
+            m_held = false;
+        }
+        m_changed.notify_all();
+    }
+
+    // Changes the script while the device thread may be using it.
+    template <typename Change> void change(Change change)
+    {
+        const std::lock_guard lock(m_mutex);
+        change(*this);
+    }
+
+    // A composite Device 1 behind the real hidapi backend, for the device link.
+    static std::pair<std::unique_ptr<HidapiDeviceAccess>, ScriptedHidPlatform *> device1()
+    {
+        auto platform = std::make_unique<ScriptedHidPlatform>();
+        ScriptedHidPlatform *script = platform.get();
+        script->addComposite(
+            {InterfaceKind::Keyboard, InterfaceKind::Joystick, InterfaceKind::Vendor});
+        return {std::make_unique<HidapiDeviceAccess>(std::move(platform)), script};
     }
 
 private:
@@ -171,10 +232,15 @@ private:
         {
             ++m_node.openConnections;
         }
-        ~Connection() override { --m_node.openConnections; }
+        ~Connection() override
+        {
+            const std::lock_guard lock(m_platform.m_mutex);
+            --m_node.openConnections;
+        }
 
         int write(std::span<const std::uint8_t> report) override
         {
+            const std::lock_guard lock(m_platform.m_mutex);
             if (m_node.unplugged || !m_node.acceptsOutput)
                 return -1;
             const Report request(report.begin(), report.end());
@@ -190,18 +256,19 @@ private:
 
         int read(std::span<std::uint8_t> buffer, int timeoutMs) override
         {
+            std::unique_lock lock(m_platform.m_mutex);
+            m_platform.holdIfAsked(lock, m_node);
             m_node.readTimeouts.push_back(timeoutMs);
             if (m_node.unplugged)
                 return -1;
-            if (m_node.input.empty()) {
-                if (m_platform.waitForNothing)
-                    m_platform.waitForNothing(timeoutMs);
-                return 0;
+            const int waited = arrive(timeoutMs);
+            if (waited > 0 && m_platform.letTimePass) {
+                lock.unlock();
+                m_platform.letTimePass(waited);
+                lock.lock();
             }
-            if (m_node.lateReads > 0) {
-                --m_node.lateReads;
+            if (m_node.input.empty())
                 return 0;
-            }
             const Report report = m_node.input.front();
             m_node.input.pop_front();
             const std::size_t size = std::min(report.size(), buffer.size());
@@ -210,9 +277,37 @@ private:
         }
 
     private:
+        // Lets the node's time run until the first reply on its way arrives, or for the whole
+        // time-out when none arrives within it; returns the time that passed.
+        int arrive(int timeoutMs)
+        {
+            if (!m_node.input.empty())
+                return 0;
+            if (m_node.inFlight.empty() ||
+                m_node.inFlight.front().first > m_node.clockMs + timeoutMs) {
+                m_node.clockMs += timeoutMs;
+                return timeoutMs;
+            }
+            const auto [arrival, report] = m_node.inFlight.front();
+            m_node.inFlight.pop_front();
+            const int waited = static_cast<int>(std::max(0L, arrival - m_node.clockMs));
+            m_node.clockMs = std::max(m_node.clockMs, arrival);
+            m_node.input.push_back(report);
+            return waited;
+        }
+
         ScriptedNode &m_node;
         ScriptedHidPlatform &m_platform;
     };
+
+    void holdIfAsked(std::unique_lock<std::mutex> &lock, const ScriptedNode &node)
+    {
+        if (m_readsBeforeHold < 0 || node.kind != InterfaceKind::Vendor || m_readsBeforeHold-- > 0)
+            return;
+        m_held = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_held; });
+    }
 
     static int interfaceNumber(InterfaceKind kind) { return static_cast<int>(kind); }
 
@@ -237,12 +332,17 @@ private:
         HidReport ours{};
         std::copy_n(request.begin(), std::min(request.size(), ours.size()), ours.begin());
         HidReport reply{};
-        if (device.WriteHidDevice(handle, ours, reply) == hid::kSuccess)
-            node.input.push_back(Report(reply.begin(), reply.end()));
+        if (device.WriteHidDevice(handle, ours, reply) == hid::kSuccess && node.replyDelayMs)
+            node.inFlight.emplace_back(node.clockMs + *node.replyDelayMs,
+                                       Report(reply.begin(), reply.end()));
     }
 
     std::list<ScriptedNode> m_nodes; // nodes never move: connections refer to them
     std::map<std::uint16_t, HidHandle> m_deviceHandles;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_readsBeforeHold = -1; // -1: no read is held
+    bool m_held = false;
 };
 
 } // namespace orvex::testing

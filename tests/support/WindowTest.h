@@ -2,9 +2,10 @@
 
 // The one base of the window tests: the whole program as main() builds it (Program), on two
 // virtual devices, with scripted prompts and a fake platform.  The link's timers do not run:
-// tests call its ticks.
+// tests ask for its ticks and wait for them.
 
 #include "Fakes.h"
+#include "LinkWaits.h"
 #include "ModelEditing.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
@@ -27,6 +28,7 @@ struct WindowTest
     {
         files.newConfiguration();
         link.startSearching();
+        link.waitUntilIdle();
         window.show();
     }
 
@@ -34,8 +36,13 @@ struct WindowTest
     void startViewing()
     {
         startSearching();
-        link.waitForDeviceTick();
+        searchTick();
     }
+
+    // One tick of the link, run on its device thread; it returns once the window has heard of it.
+    void poll() { pollAndWait(link); }
+    void searchTick() { searchAndWait(link); }
+    void settle() { orvex::testing::settle(link); }
 
     // The settings dialog of a channel as the main window opens it, without its modal loop.
     SettingsDialog &settings(int channel)
@@ -61,7 +68,7 @@ struct WindowTest
     FakePlatform platform;
     std::unique_ptr<VirtualDeviceAccess> ownDevices = std::make_unique<VirtualDeviceAccess>();
     VirtualDeviceAccess &devices = *ownDevices;
-    Program program{{std::move(ownDevices), &prompts, &platform}};
+    Program program{{std::move(ownDevices), &prompts, &platform, Startup::Timers::LeaveStopped}};
     ConfigModel &model = program.model();
     DeviceLink &link = program.link();
     FileCommands &files = program.files();

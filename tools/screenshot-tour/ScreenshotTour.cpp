@@ -145,6 +145,7 @@ void visitSettings(Tour &tour, MainWindow &window, DeviceLink &link)
     QTimer::singleShot(0, &window, [&tour, &link] {
         auto *dialog = Tour::shownModal<SettingsDialog>();
         link.pollDevice(); // the live graph at the inputs of now
+        link.waitUntilIdle();
         tour.save(dialog, QStringLiteral("settings-dialog.png"));
 
         QTimer::singleShot(0, dialog, [&tour] {
@@ -180,7 +181,7 @@ int runTour(const QString &folder)
     std::int64_t clockMs = 10;
     simulation->setClock([&clockMs] { return clockMs; });
     QuietPlatform platform;
-    Program program({std::move(simulation), nullptr, &platform});
+    Program program({std::move(simulation), nullptr, &platform, Startup::Timers::LeaveStopped});
     if (program.start() != StartupOutcome::ShowWindow)
         fail(QStringLiteral("start-up did not reach the main window"));
 
@@ -193,6 +194,7 @@ int runTour(const QString &folder)
     for (int tick = 0; tick < kPollTicks; ++tick) {
         clockMs += 10;
         link.pollDevice();
+        link.waitUntilIdle();
     }
 
     tour.save(&window, QStringLiteral("main-window.png"));

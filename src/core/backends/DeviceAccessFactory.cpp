@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFileInfo>
 
 namespace orvex {
@@ -31,6 +32,20 @@ std::unique_ptr<DeviceAccess> createSimulation()
 }
 
 } // namespace
+
+std::optional<QString> sharedDevicesKey(const DeviceOptions &options)
+{
+    if (options.simulate)
+        return std::nullopt;
+    if (!options.usesEmulator())
+        return QStringLiteral("usb");
+    // One socket reached through other spellings of its path (a link, "..") is the same one.
+    const QFileInfo socket(options.emulatorPath);
+    const QString path = socket.exists() ? socket.canonicalFilePath() : socket.absoluteFilePath();
+    const QByteArray digest =
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("emulator-") + QString::fromLatin1(digest.left(16));
+}
 
 void addDeviceOptions(QCommandLineParser &parser)
 {

@@ -20,6 +20,11 @@ struct DeviceOptions
     bool usesEmulator() const { return !emulatorPath.isEmpty(); }
 };
 
+// The devices a program uses, named alike by every program that uses the same ones: "usb" for
+// the real devices, "emulator-" and a digest of the socket's path for an emulator's.  Nothing for
+// --simulate, whose device belongs to the one program alone.
+std::optional<QString> sharedDevicesKey(const DeviceOptions &options);
+
 // Adds --simulate and --emulator PATH to a program's options.
 void addDeviceOptions(QCommandLineParser &parser);
 

@@ -78,9 +78,8 @@ void ConfigModel::setPowerOnDelay(std::uint8_t seconds)
 
 void ConfigModel::setHysteresisThreshold(std::uint8_t setting, int channel)
 {
-    static constexpr std::uint8_t thresholds[] = {8, 12, 16};
-    if (setting < std::size(thresholds) && isChannel(channel))
-        m_hysteresisThreshold[channel] = thresholds[setting];
+    if (assignThreshold(setting, channel))
+        Q_EMIT thresholdsChanged(m_hysteresisThreshold);
 }
 
 void ConfigModel::restoreHysteresisThreshold(int channel)
@@ -91,8 +90,21 @@ void ConfigModel::restoreHysteresisThreshold(int channel)
 
 void ConfigModel::applyThresholds()
 {
+    bool changed = false;
     for (int c = 0; c < kChannelCount; ++c)
-        restoreHysteresisThreshold(c);
+        changed = assignThreshold(m_configuration.channels[c].hysteresis, c) || changed;
+    if (changed)
+        Q_EMIT thresholdsChanged(m_hysteresisThreshold);
+}
+
+bool ConfigModel::assignThreshold(std::uint8_t setting, int channel)
+{
+    static constexpr std::uint8_t thresholds[] = {8, 12, 16};
+    if (setting >= std::size(thresholds) || !isChannel(channel) ||
+        m_hysteresisThreshold[channel] == thresholds[setting])
+        return false;
+    m_hysteresisThreshold[channel] = thresholds[setting];
+    return true;
 }
 
 } // namespace orvex

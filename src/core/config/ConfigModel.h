@@ -22,6 +22,9 @@ struct Configuration
     bool operator==(const Configuration &) const = default;
 };
 
+// Each channel's movement threshold for the live directions: 8, 12 or 16.
+using MovementThresholds = std::array<std::uint8_t, kChannelCount>;
+
 // The defaults of File > New: every channel 8 steps, Medium hysteresis, preload on, keyboard
 // output, and the axes X, Y, Z, Rx, Ry, Rz; no delay.
 Configuration defaultConfiguration();
@@ -45,6 +48,7 @@ public:
     const ChannelSettings &channel(int index) const;
     std::uint8_t powerOnDelay() const { return m_configuration.powerOnDelay; }
     std::uint8_t hysteresisThreshold(int channel) const;
+    const MovementThresholds &hysteresisThresholds() const { return m_hysteresisThreshold; }
 
     // The configuration holds changes that no file has.
     bool configChanged() const { return m_configChanged; }
@@ -79,11 +83,15 @@ Q_SIGNALS:
     // After every change of the channels or the delay, and after every reset.
     void configurationChanged(const orvex::Configuration &configuration);
 
+    // Whenever a channel's movement threshold changes, the stored or the provisional one.
+    void thresholdsChanged(const orvex::MovementThresholds &thresholds);
+
 private:
     void applyThresholds();
+    bool assignThreshold(std::uint8_t setting, int channel); // true when it changed
 
     Configuration m_configuration;
-    std::array<std::uint8_t, kChannelCount> m_hysteresisThreshold{};
+    MovementThresholds m_hysteresisThreshold{};
     bool m_configChanged = false;
     QString m_configFileName;
 };

@@ -4,6 +4,7 @@
 #include "core/config/ConfigModel.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace orvex {
 
@@ -58,7 +59,13 @@ bool FileCommands::openFile()
     const QString path = m_prompts.getOpenFileName(m_model.configFileName()).trimmed();
     if (path.isEmpty())
         return false;
+    return openChosenFile(path);
+}
 
+// What File > Open does once it knows the file: the file becomes the current one before it is
+// examined, so that a later Save proposes it even when it proved invalid.
+bool FileCommands::openChosenFile(const QString &path)
+{
     m_model.setConfigFileName(path);
     const FileStatus status = loadConfigFile(m_model, path);
     if (status != FileStatus::Ok)
@@ -81,6 +88,14 @@ void FileCommands::openConfiguration()
     openFile();
 }
 
+bool FileCommands::openConfiguration(const QString &path)
+{
+    if (askSaveChanges())
+        return false;
+    openChosenFile(path);
+    return true;
+}
+
 void FileCommands::saveConfiguration()
 {
     saveFile();
@@ -89,6 +104,16 @@ void FileCommands::saveConfiguration()
 void FileCommands::showError(const QString &text)
 {
     m_prompts.showMessage({text, m_windowTitle, MessageIcon::Critical});
+}
+
+std::optional<QString> droppedConfigurationFile(const QList<QUrl> &urls)
+{
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return std::nullopt;
+    const QFileInfo file(urls.first().toLocalFile());
+    if (file.isDir() || file.suffix().compare(QStringLiteral("orv"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return file.absoluteFilePath();
 }
 
 } // namespace orvex

@@ -2,7 +2,10 @@
 
 #include "core/config/UserMessage.h"
 
+#include <QList>
 #include <QString>
+#include <QUrl>
+#include <optional>
 
 namespace orvex {
 
@@ -55,15 +58,26 @@ public:
     void openConfiguration(); // File > Open
     void saveConfiguration(); // File > Save
 
+    // Opens `path` exactly as File > Open opens the file chosen in its dialog, after the same
+    // unsaved-changes question: a file named on the command line, dropped on the window or
+    // handed over by another start.  False when the question stopped it.
+    bool openConfiguration(const QString &path);
+
     // Where the save dialog starts: the current file, or "Config.ORV" in the current folder.
     QString initialSavePath() const;
 
 private:
+    bool openChosenFile(const QString &path);
     void showError(const QString &text);
 
     ConfigModel &m_model;
     FilePrompts &m_prompts;
     QString m_windowTitle = kMainWindowTitle;
 };
+
+// The one file a drop may open: a single local file, not a folder, named like a configuration
+// file (".orv" in any letter case).  Nothing for several files, folders, other types or
+// anything that is not on this computer.
+std::optional<QString> droppedConfigurationFile(const QList<QUrl> &urls);
 
 } // namespace orvex

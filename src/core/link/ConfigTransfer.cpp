@@ -1,36 +1,16 @@
 #include "core/link/ConfigTransfer.h"
 
-#include "core/config/ChannelSettings.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/link/DeviceLink.h"
-#include "core/link/DeviceMessages.h"
-#include "core/link/DeviceTransport.h"
 
-#include <utility>
+#include <QEventLoop>
+#include <optional>
 
 namespace orvex {
 
 namespace {
-
-constexpr std::uint8_t kClearedSignature = 0;
-
-int headerAddress(int channel, int index)
-{
-    return image::blockStart(channel) + image::kHeaderOffset + index;
-}
-
-// Number of section-pair bytes a channel moves, from its steps byte in the image.
-int sectionPairBytes(const ConfigImage &image, int channel)
-{
-    return 2 * sectionsForSteps(image[headerAddress(channel, 0)]);
-}
-
-QString deviceLabel(int deviceNumber)
-{
-    return QString::number(deviceNumber + 1);
-}
 
 UserMessage errorMessage(const QString &text)
 {
@@ -42,284 +22,104 @@ UserMessage successMessage(const QString &text)
     return {text, kShortTitle, MessageIcon::None};
 }
 
-// The two progress lines of one transfer direction ("Reading" or "Writing"): the first counts
-// channel headers, the second section-pair bytes.
-class ProgressText
-{
-public:
-    explicit ProgressText(QString verb)
-        : m_verb(std::move(verb))
-    {}
-
-    // Before the header of `channel` moves.
-    QString header(int channel) const
-    {
-        return text(ConfigTransfer::percentText(channel, kChannelCount), percent(0));
-    }
-
-    // Before section-pair byte `done` of `total` moves.
-    QString data(int done, int total) const
-    {
-        return text(percent(100), ConfigTransfer::percentText(done, total));
-    }
-
-    QString finished() const { return text(percent(100), percent(100)); }
-
-private:
-    static QString percent(int value) { return QString::number(value) + QLatin1Char('%'); }
-
-    QString text(const QString &configurationPercent, const QString &dataPercent) const
-    {
-        return m_verb + QStringLiteral(" configuration - ") + configurationPercent + kLineBreak +
-               m_verb + QStringLiteral(" data - ") + dataPercent;
-    }
-
-    QString m_verb;
-};
-
-// One transfer's private handle and status window.  Every way out closes the handle before the
-// status window goes, and both are gone before any message is shown.
-class TransferSession
-{
-public:
-    TransferSession(DeviceTransport &transport, TransferView &view, int deviceNumber,
-                    const QString &verb)
-        : m_transport(transport)
-        , m_view(view)
-        , m_deviceNumber(deviceNumber)
-        , m_progress(verb)
-    {
-        m_view.showTransferStatus();
-        m_statusShown = true;
-    }
-
-    ~TransferSession() { end(); }
-
-    TransferSession(const TransferSession &) = delete;
-    TransferSession &operator=(const TransferSession &) = delete;
-
-    int deviceNumber() const { return m_deviceNumber; }
-    const ProgressText &progress() const { return m_progress; }
-
-    bool open()
-    {
-        m_openStatus = m_transport.openDevice(m_handle, m_deviceNumber);
-        return m_openStatus == hid::kSuccess;
-    }
-
-    std::uint8_t readByte(int address) { return m_transport.readDeviceByte(m_handle, address); }
-
-    // Whether any read since the transfer began failed (the transport's sticky flag).
-    bool readFailed() const { return m_transport.deviceError; }
-
-    bool writeByte(int address, std::uint8_t value)
-    {
-        return m_transport.writeDeviceByte(m_handle, address, value) == hid::kSuccess;
-    }
-
-    void setStatus(const QString &text) { m_view.setTransferStatus(text); }
-
-    void closeHandle()
-    {
-        if (DeviceTransport::isOpen(m_handle))
-            m_transport.closeDevice(m_handle);
-        m_handle = kClosedHandle;
-    }
-
-    void end()
-    {
-        closeHandle();
-        if (m_statusShown)
-            m_view.hideTransferStatus();
-        m_statusShown = false;
-    }
-
-    TransferResult fail(TransferResult result, const QString &text)
-    {
-        end();
-        m_view.showMessage(errorMessage(text));
-        return result;
-    }
-
-    TransferResult succeed(const QString &text)
-    {
-        end();
-        m_view.processPendingEvents();
-        m_view.showMessage(successMessage(text));
-        return TransferResult::Success;
-    }
-
-    // The device could not be opened: absent, or held by another program, which is said so
-    // rather than calling a plugged-in device missing.
-    TransferResult notFound()
-    {
-        return fail(TransferResult::NotFound,
-                    deviceUnavailableText(m_transport.access(), m_deviceNumber, m_openStatus));
-    }
-
-private:
-    DeviceTransport &m_transport;
-    TransferView &m_view;
-    int m_deviceNumber;
-    HidStatus m_openStatus = hid::kSuccess;
-    ProgressText m_progress;
-    HidHandle m_handle = kClosedHandle;
-    bool m_statusShown = false;
-};
-
-// The configured part of an image in the order the device moves it, one byte per exchange: the
-// six channel headers (which say how many section bytes follow), the power-on delay, then each
-// channel's section pairs, with the progress shown before each header and each section byte.
-// The first failed exchange stops the walk: with the device gone, every further one would only
-// wait for its time-out.
-class ConfiguredBytes
-{
-public:
-    // `image` is read for the step counts as the walk goes, so a read may fill it on the way.
-    ConfiguredBytes(TransferSession &session, const ConfigImage &image)
-        : m_session(session)
-        , m_image(image)
-    {}
-
-    // `move(address)` moves one byte and says whether its exchange succeeded.
-    template <typename Move> bool moveHeaders(Move move)
-    {
-        for (int channel = 0; channel < kChannelCount; ++channel) {
-            m_session.setStatus(m_session.progress().header(channel));
-            for (int index = 0; index < image::kHeaderSize; ++index) {
-                if (!move(headerAddress(channel, index)))
-                    return false;
-            }
-            m_total += sectionPairBytes(m_image, channel);
-        }
-        return true;
-    }
-
-    template <typename Move> bool moveSections(Move move)
-    {
-        int done = 0;
-        for (int channel = 0; channel < kChannelCount; ++channel) {
-            const int start = image::blockStart(channel);
-            for (int offset = 0; offset < sectionPairBytes(m_image, channel); ++offset) {
-                m_session.setStatus(m_session.progress().data(done, m_total));
-                ++done;
-                if (!move(start + offset))
-                    return false;
-            }
-        }
-        m_session.setStatus(m_session.progress().finished());
-        return true;
-    }
-
-private:
-    TransferSession &m_session;
-    const ConfigImage &m_image;
-    int m_total = 0;
-};
-
-// The signature goes first, so that a device whose write breaks off is not left looking
-// configured, and comes back last, when everything else is stored.
-bool writeSignature(TransferSession &session, const std::uint8_t (&signature)[2])
-{
-    return session.writeByte(image::kSignatureAddress, signature[0]) &&
-           session.writeByte(image::kSignatureAddress + 1, signature[1]);
-}
-
 } // namespace
 
-ConfigTransfer::ConfigTransfer(DeviceLink &link, ConfigModel &model, TransferView &view)
-    : m_link(link)
-    , m_transport(link.transport())
+ConfigTransfer::ConfigTransfer(DeviceLink &link, ConfigModel &model, TransferView &view,
+                               QObject *parent)
+    : QObject(parent)
+    , m_link(link)
     , m_model(model)
     , m_view(view)
-{}
+{
+    connect(&m_link, &DeviceLink::transferProgress, this, [this](const QString &text) {
+        if (m_running)
+            m_view.setTransferStatus(text);
+    });
+    connect(&m_link, &DeviceLink::transferFinished, this, [this](const TransferOutcome &outcome) {
+        if (m_running)
+            finish(outcome);
+    });
+}
 
 bool ConfigTransfer::isBusy() const
 {
     return m_link.isTransferRunning();
 }
 
-TransferResult ConfigTransfer::readFromDevice(FileCommands *files)
+// Two transfers at once would interleave their bytes on the device, so one waits for no other.
+std::optional<TransferResult> ConfigTransfer::readFromDevice(FileCommands *files)
 {
     if (isBusy())
         return TransferResult::Busy;
     if (files != nullptr && files->askSaveChanges())
         return TransferResult::Cancelled;
-    const DeviceLink::TransferPause pause(m_link);
-    return readConfiguration();
+    begin();
+    m_link.readConfiguration();
+    return std::nullopt;
 }
 
-TransferResult ConfigTransfer::writeToDevice()
+std::optional<TransferResult> ConfigTransfer::writeToDevice()
 {
     if (isBusy())
         return TransferResult::Busy;
-    const DeviceLink::TransferPause pause(m_link);
-    return writeConfiguration();
+    begin();
+    m_link.writeConfiguration(encodeImage(m_model));
+    return std::nullopt;
 }
 
-TransferResult ConfigTransfer::readConfiguration()
+void ConfigTransfer::begin()
 {
-    TransferSession session(m_transport, m_view, m_link.deviceNumber(), QStringLiteral("Reading"));
-    m_transport.deviceError = false;
-    if (!session.open())
-        return session.notFound();
-
-    const QString readError = QStringLiteral("Error while reading from the ORVEX (%1)")
-                                  .arg(deviceLabel(session.deviceNumber()));
-    ConfigImage image{};
-    const auto readByte = [&session, &image](int address) {
-        image[address] = session.readByte(address);
-        return !session.readFailed();
-    };
-    ConfiguredBytes bytes(session, image);
-    if (!bytes.moveHeaders(readByte) || !readByte(image::kPowerOnDelayAddress) ||
-        !bytes.moveSections(readByte))
-        return session.fail(TransferResult::ReadError, readError);
-
-    session.closeHandle();
-    if (!decodeImage(m_model, image))
-        return session.fail(TransferResult::InvalidConfiguration,
-                            QStringLiteral("Invalid configuration"));
-    return session.succeed(
-        QStringLiteral("The configuration was successfully read from the device"));
+    m_running = true;
+    m_view.showTransferStatus();
 }
 
-TransferResult ConfigTransfer::writeConfiguration()
+// The device has let go of its private handle; the window takes in what it brought and says how
+// it went, and only then do the polls resume.
+void ConfigTransfer::finish(const TransferOutcome &outcome)
 {
-    TransferSession session(m_transport, m_view, m_link.deviceNumber(), QStringLiteral("Writing"));
-    const ConfigImage image = encodeImage(m_model);
-    if (!session.open())
-        return session.notFound();
+    const TransferResult result = takeIn(outcome);
+    m_link.endTransfer();
+    m_running = false;
+    Q_EMIT finished(result);
+}
 
-    const auto writeByte = [&session, &image](int address) {
-        return session.writeByte(address, image[address]);
-    };
-    ConfiguredBytes bytes(session, image);
-    static constexpr std::uint8_t kCleared[2] = {kClearedSignature, kClearedSignature};
-    const bool complete = writeSignature(session, kCleared) && bytes.moveHeaders(writeByte) &&
-                          writeByte(image::kPowerOnDelayAddress) && bytes.moveSections(writeByte) &&
-                          writeSignature(session, image::kSignature);
-    if (!complete) {
-        return session.fail(TransferResult::WriteError,
-                            QStringLiteral("Error while writing to the ORVEX (%1)")
-                                .arg(deviceLabel(session.deviceNumber())));
+TransferResult ConfigTransfer::takeIn(const TransferOutcome &outcome)
+{
+    if (outcome.result != TransferResult::Success) {
+        m_view.hideTransferStatus();
+        m_view.showMessage(errorMessage(outcome.failureText));
+        return outcome.result;
     }
-
-    m_link.markWritten(session.deviceNumber());
-    return session.succeed(
-        QStringLiteral("The configuration was successfully saved to the device"));
+    if (outcome.direction == TransferDirection::Read && !decodeImage(m_model, outcome.image)) {
+        m_view.hideTransferStatus();
+        m_view.showMessage(errorMessage(QStringLiteral("Invalid configuration")));
+        return TransferResult::InvalidConfiguration;
+    }
+    m_view.hideTransferStatus();
+    m_view.processPendingEvents();
+    m_view.showMessage(successMessage(
+        outcome.direction == TransferDirection::Read
+            ? QStringLiteral("The configuration was successfully read from the device")
+            : QStringLiteral("The configuration was successfully saved to the device")));
+    return TransferResult::Success;
 }
 
-QString ConfigTransfer::percentText(int done, int total)
+TransferResult runToEnd(ConfigTransfer &transfer,
+                        const std::function<std::optional<TransferResult>()> &start)
 {
-    if (total <= 0)
-        return QStringLiteral("100%");
-    // done * 100 / total rounded half away from zero, in whole numbers so that 1/8 is 13%.
-    const long long scaled = 200LL * done;
-    const long long twiceTotal = 2LL * total;
-    const long long rounded =
-        scaled >= 0 ? (scaled + total) / twiceTotal : -((-scaled + total) / twiceTotal);
-    return QString::number(rounded) + QLatin1Char('%');
+    std::optional<TransferResult> result;
+    QEventLoop loop;
+    const QMetaObject::Connection connection =
+        QObject::connect(&transfer, &ConfigTransfer::finished, &loop, [&](TransferResult ended) {
+            result = ended;
+            loop.quit();
+        });
+    if (const std::optional<TransferResult> refused = start())
+        result = refused;
+    else
+        loop.exec();
+    QObject::disconnect(connection);
+    return *result;
 }
 
 } // namespace orvex

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "core/config/UserMessage.h"
+#include "core/link/DeviceTransfers.h"
 
+#include <QObject>
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace orvex {
 
 class ConfigModel;
 class DeviceLink;
-class DeviceTransport;
 class FileCommands;
 
 // What a configuration transfer tells the window: progress in the status window and the
@@ -19,52 +22,50 @@ public:
     virtual ~TransferView() = default;
 
     virtual void showTransferStatus() = 0;                   // show frmStatus, modeless
-    virtual void setTransferStatus(const QString &text) = 0; // setStatus: text, then events run
+    virtual void setTransferStatus(const QString &text) = 0; // the two progress lines
     virtual void hideTransferStatus() = 0;                   // unload frmStatus
     virtual void processPendingEvents() = 0;
     virtual void showMessage(const UserMessage &message) = 0;
 };
 
-enum class TransferResult {
-    Success,
-    Cancelled, // the unsaved-changes prompt stopped a read
-    NotFound,  // the device could not be opened
-    ReadError,
-    WriteError,
-    InvalidConfiguration, // the device's image was rejected; the model is unchanged
-    Busy,                 // another transfer is still running; nothing was done
-};
-
-// Reads the selected device's configuration into the model, or writes the model to it, one byte
-// per exchange, with the polling paused.
-class ConfigTransfer
+// File > Read from ORVEX and File > Write to ORVEX: the selected device's configuration read
+// into the model, or the model written to it, one byte per exchange on the device thread, with
+// the polling paused.  The window only starts a transfer and learns of its progress and end.
+class ConfigTransfer : public QObject
 {
+    Q_OBJECT
+
 public:
-    ConfigTransfer(DeviceLink &link, ConfigModel &model, TransferView &view);
+    ConfigTransfer(DeviceLink &link, ConfigModel &model, TransferView &view,
+                   QObject *parent = nullptr);
 
-    // File > Read from ORVEX: asks to save changes first (through `files`), pauses polling,
-    // reads, and reopens the polling handle when a device is viewed.
-    TransferResult readFromDevice(FileCommands *files);
+    // A transfer that starts ends with finished(), once the device is done and the closing
+    // message was shown.  One refused at once returns why: another one is running (Busy), or
+    // the unsaved-changes question was cancelled (Cancelled).
 
-    // File > Write to ORVEX: pauses polling, writes, reopens the polling handle.
-    TransferResult writeToDevice();
+    // Asks to save changes first (through `files`, when given), then reads.
+    std::optional<TransferResult> readFromDevice(FileCommands *files);
+    std::optional<TransferResult> writeToDevice();
 
-    // A read or write asked for while one is running (its status updates let window events
-    // run) is refused with TransferResult::Busy.
     bool isBusy() const;
 
-    // The transfers themselves, on a private handle of the selected device.
-    TransferResult readConfiguration();
-    TransferResult writeConfiguration();
-
-    // "Reading configuration - 17%" style percentages: halves rounded away from zero.
-    static QString percentText(int done, int total);
+Q_SIGNALS:
+    void finished(orvex::TransferResult result);
 
 private:
+    void begin();
+    void finish(const TransferOutcome &outcome);
+    TransferResult takeIn(const TransferOutcome &outcome);
+
     DeviceLink &m_link;
-    DeviceTransport &m_transport;
     ConfigModel &m_model;
     TransferView &m_view;
+    bool m_running = false;
 };
+
+// Starts a transfer with `start` (a call of readFromDevice() or writeToDevice()) and waits, with
+// the event loop running, for its end.  For the command line and tests: the windows never wait.
+TransferResult runToEnd(ConfigTransfer &transfer,
+                        const std::function<std::optional<TransferResult>()> &start);
 
 } // namespace orvex

@@ -1,247 +1,168 @@
 #include "core/link/DeviceLink.h"
 
 #include "core/config/ConfigModel.h"
+#include "core/link/LinkAnnouncements.h"
+
+#include <QEventLoop>
+#include <optional>
+#include <variant>
 
 namespace orvex {
 
-namespace {
-
-constexpr int kDeviceCount = static_cast<int>(kProductIds.size());
-constexpr int kNoReference = -1;
-
-bool isDeviceNumber(int number)
-{
-    return number >= 0 && number < kDeviceCount;
-}
-
-int otherDevice(int number)
-{
-    return 1 - number;
-}
-
-} // namespace
-
-QString viewingText(int deviceNumber)
-{
-    return QStringLiteral("Viewing device %1").arg(deviceNumber + 1);
-}
-
-QString statusText(const LinkState &state)
-{
-    return state.viewing ? viewingText(state.deviceNumber) : kSearchingText;
-}
-
 DeviceLink::DeviceLink(DeviceAccess &access, const ConfigModel &model, QObject *parent)
     : QObject(parent)
-    , m_transport(access)
-    , m_model(model)
+    , m_announcements(std::make_unique<LinkAnnouncements>())
+    , m_thread(access, *m_announcements)
 {
-    m_pollTimer.setObjectName(QStringLiteral("tmrPollDevice"));
-    m_pollTimer.setInterval(kPollIntervalMs);
-    m_waitTimer.setObjectName(QStringLiteral("tmrWaitForDevice"));
-    m_waitTimer.setInterval(kWaitIntervalMs);
-    connect(&m_pollTimer, &QTimer::timeout, this, &DeviceLink::pollDevice);
-    connect(&m_waitTimer, &QTimer::timeout, this, &DeviceLink::waitForDeviceTick);
+    // Queued: the handler of an announcement may run the event loop again (a message box), and
+    // a posted event, unlike the descriptor's notifier, is dispatched inside it too.
+    connect(m_announcements.get(), &LinkAnnouncements::ready, this, &DeviceLink::announceNext,
+            Qt::QueuedConnection);
+    connect(&model, &ConfigModel::thresholdsChanged, this, &DeviceLink::setThresholds);
+    setThresholds(model.hysteresisThresholds());
 }
 
-DeviceLink::~DeviceLink()
-{
-    closePollingHandle();
-}
+DeviceLink::~DeviceLink() = default;
 
 bool DeviceLink::wasWritten(int deviceNumber) const
 {
-    return isDeviceNumber(deviceNumber) && m_written[static_cast<std::size_t>(deviceNumber)];
+    return deviceNumber >= 0 && deviceNumber < static_cast<int>(m_written.size()) &&
+           m_written[static_cast<std::size_t>(deviceNumber)];
+}
+
+void DeviceLink::setThresholds(const MovementThresholds &thresholds)
+{
+    m_thread.post([thresholds](LinkEngine &engine) { engine.setThresholds(thresholds); });
 }
 
 void DeviceLink::startTimers()
 {
-    m_timersRunning = true;
-    m_pollTimer.start();
-    applyWaitTimer();
+    m_thread.post([](LinkEngine &engine) { engine.startTimers(); });
 }
 
 void DeviceLink::stopTimers()
 {
-    m_timersRunning = false;
-    m_pollTimer.stop();
-    m_waitTimer.stop();
+    m_thread.post([](LinkEngine &engine) { engine.stopTimers(); });
 }
 
-// The search runs only while no device is viewed; each time it starts, it starts a full second.
-void DeviceLink::applyWaitTimer()
+void DeviceLink::testPresence()
 {
-    if (m_timersRunning && !m_state.viewing)
-        m_waitTimer.start();
-    else
-        m_waitTimer.stop();
-}
-
-void DeviceLink::setState(LinkState state)
-{
-    const bool searchStarts = m_state.viewing && !state.viewing;
-    m_state = state;
-    if (searchStarts || state.viewing)
-        applyWaitTimer();
-    Q_EMIT stateChanged(m_state);
+    m_thread.post([this](LinkEngine &engine) { m_announcements->push(engine.testPresence()); });
 }
 
 void DeviceLink::prepareDevices()
 {
-    for (int number = 0; number < kDeviceCount; ++number)
-        sendControlWrite(number, address::kAttach);
+    m_thread.post([](LinkEngine &engine) { engine.prepareDevices(); });
 }
 
 void DeviceLink::startSearching()
 {
-    closePollingHandle();
-    m_state.viewing = false;
-    applyWaitTimer();
-    Q_EMIT stateChanged(m_state);
+    m_thread.post([](LinkEngine &engine) { engine.startSearching(); });
 }
 
 void DeviceLink::pollDevice()
 {
-    if (m_state.viewing && !m_transferRunning) {
-        m_sample.read = false;
-        if (m_transport.readLiveValues(m_pollingHandle, m_sample.values) != hid::kSuccess) {
-            deviceLost();
-        } else {
-            updateDirections();
-            m_sample.read = true;
-        }
-    } else {
-        m_sample.read = false;
-    }
-    Q_EMIT sampled(m_sample);
-}
-
-void DeviceLink::updateDirections()
-{
-    for (std::size_t channel = 0; channel < m_sample.values.size(); ++channel) {
-        const int value = m_sample.values[channel];
-        int &reference = m_reference[channel];
-        const int threshold = m_model.hysteresisThreshold(static_cast<int>(channel));
-        // The reference only moves with a movement of at least the threshold, so slow drift
-        // adds up until it counts as one.
-        if (reference == kNoReference) {
-            reference = value;
-        } else if (value - reference >= threshold) {
-            m_sample.directions[channel] = direction::kRising;
-            reference = value;
-        } else if (reference - value >= threshold) {
-            m_sample.directions[channel] = direction::kFalling;
-            reference = value;
-        } else {
-            m_sample.directions[channel] = direction::kNone;
-        }
-    }
-}
-
-void DeviceLink::deviceLost()
-{
-    closePollingHandle();
-    m_sample = LiveSample{};
-    m_reference.fill(kNoReference);
-    setState({false, m_state.deviceNumber});
-}
-
-bool DeviceLink::attachDevice()
-{
-    closePollingHandle();
-    int number = m_state.deviceNumber;
-    if (m_transport.openDevice(m_pollingHandle, number) != hid::kSuccess) {
-        // The selected device is preferred; the other one is only taken when it is absent.
-        if (m_transport.openDevice(m_pollingHandle, otherDevice(number)) != hid::kSuccess)
-            return false;
-        number = otherDevice(number);
-        m_state.deviceNumber = number;
-    }
-    // The attach write goes through its own open; polling continues on a fresh handle.
-    m_transport.writeDeviceByte(m_pollingHandle, address::kLiveValuesLow, address::kAttach);
-    closePollingHandle();
-    return m_transport.openDevice(m_pollingHandle, number) == hid::kSuccess;
+    m_thread.post([](LinkEngine &engine) { engine.pollDevice(); });
 }
 
 void DeviceLink::waitForDeviceTick()
 {
-    // A transfer lets window events run; attaching then would talk to the device in the middle
-    // of it and open a polling handle that the transfer reopens again afterwards.
-    if (m_state.viewing || m_transferRunning)
-        return;
-    if (attachDevice())
-        setState({true, m_state.deviceNumber});
+    m_thread.post([](LinkEngine &engine) { engine.waitForDeviceTick(); });
 }
 
 void DeviceLink::selectDevice(int number)
 {
-    if (!isDeviceNumber(number) || number == m_state.deviceNumber)
-        return;
-    if (m_state.viewing)
-        closePollingHandle();
-    setState({false, number});
+    m_thread.post([number](LinkEngine &engine) { engine.selectDevice(number); });
 }
 
 void DeviceLink::releaseDevices()
 {
-    stopTimers();
-    closePollingHandle();
-    for (int number = 0; number < kDeviceCount; ++number) {
-        if (m_written[static_cast<std::size_t>(number)]) {
-            // A restart is addressed by hardware identifier rather than by a handle, so it is
-            // requested even when the device is no longer plugged in.
-            const QByteArray hardwareId = textToBytes(hardwareIdText(number));
-            m_transport.access().RestartHidDevice(hardwareId.constData());
-        } else {
-            sendControlWrite(number, address::kRelease);
-        }
+    m_thread.post([this](LinkEngine &engine) {
+        engine.releaseDevices();
+        m_announcements->push(announcement::Released{});
+    });
+}
+
+void DeviceLink::surveyDevices()
+{
+    m_thread.post([this](LinkEngine &engine) { m_announcements->push(engine.surveyDevices()); });
+}
+
+void DeviceLink::readConfiguration()
+{
+    m_transferRunning = true;
+    m_thread.post([this](LinkEngine &engine) {
+        engine.beginTransfer();
+        m_announcements->push(engine.readConfiguration());
+    });
+}
+
+void DeviceLink::writeConfiguration(const ConfigImage &image)
+{
+    m_transferRunning = true;
+    m_thread.post([this, image](LinkEngine &engine) {
+        engine.beginTransfer();
+        m_announcements->push(engine.writeConfiguration(image));
+    });
+}
+
+void DeviceLink::endTransfer()
+{
+    m_transferRunning = false;
+    m_thread.post([](LinkEngine &engine) { engine.endTransfer(); });
+}
+
+void DeviceLink::waitUntilIdle()
+{
+    const unsigned ticket = ++m_lastIdleTicket;
+    m_thread.post(
+        [this, ticket](LinkEngine &) { m_announcements->push(announcement::Idle{ticket}); });
+    QEventLoop loop;
+    while (m_reachedIdleTicket < ticket)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void DeviceLink::announceNext()
+{
+    using namespace announcement;
+    while (std::optional<LinkAnnouncements::Announcement> next = m_announcements->take()) {
+        std::visit(
+            [this](const auto &announcement) {
+                using Type = std::decay_t<decltype(announcement)>;
+                if constexpr (std::is_same_v<Type, Progress>)
+                    Q_EMIT transferProgress(announcement.text);
+                else if constexpr (std::is_same_v<Type, DevicePresence>)
+                    Q_EMIT presenceTested(announcement);
+                else if constexpr (std::is_same_v<Type, std::vector<DeviceSurveyEntry>>)
+                    Q_EMIT surveyed(announcement);
+                else if constexpr (std::is_same_v<Type, Released>)
+                    Q_EMIT released();
+                else if constexpr (std::is_same_v<Type, Idle>)
+                    m_reachedIdleTicket = announcement.ticket;
+                else
+                    announce(announcement);
+            },
+            *next);
     }
 }
 
-void DeviceLink::sendControlWrite(int number, std::uint8_t value)
+void DeviceLink::announce(const LinkState &state)
 {
-    // A scratch handle of its own, so that an open polling handle is never overwritten.
-    HidHandle handle = kClosedHandle;
-    if (m_transport.openDevice(handle, number) != hid::kSuccess)
-        return;
-    m_transport.writeDeviceByte(handle, address::kLiveValuesLow, value);
-    m_transport.closeDevice(handle);
+    m_state = state;
+    Q_EMIT stateChanged(m_state);
 }
 
-void DeviceLink::closePollingHandle()
+void DeviceLink::announce(const LiveSample &sample)
 {
-    if (DeviceTransport::isOpen(m_pollingHandle))
-        m_transport.closeDevice(m_pollingHandle);
-    m_pollingHandle = kClosedHandle;
+    m_sample = sample;
+    Q_EMIT sampled(m_sample);
 }
 
-void DeviceLink::markWritten(int deviceNumber)
+void DeviceLink::announce(const TransferOutcome &outcome)
 {
-    if (isDeviceNumber(deviceNumber))
-        m_written[static_cast<std::size_t>(deviceNumber)] = true;
-}
-
-QByteArray DeviceLink::textToBytes(const QString &text)
-{
-    QByteArray bytes = text.toLatin1();
-    bytes.append('\0'); // the terminator is part of the array, as the library reads up to it
-    return bytes;
-}
-
-DeviceLink::TransferPause::TransferPause(DeviceLink &link)
-    : m_link(link)
-{
-    m_link.m_transferRunning = true;
-    m_link.closePollingHandle();
-}
-
-// Only a viewed device needs its polling handle back; when none is viewed the search opens one
-// itself, and reopening here would leave a second handle behind.
-DeviceLink::TransferPause::~TransferPause()
-{
-    if (m_link.m_state.viewing && !m_link.isPollingHandleOpen())
-        m_link.m_transport.openDevice(m_link.m_pollingHandle, m_link.m_state.deviceNumber);
-    m_link.m_transferRunning = false;
+    if (outcome.direction == TransferDirection::Write && outcome.result == TransferResult::Success)
+        m_written[static_cast<std::size_t>(outcome.deviceNumber)] = true;
+    Q_EMIT transferFinished(outcome);
 }
 
 } // namespace orvex

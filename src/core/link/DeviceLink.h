@@ -1,145 +1,121 @@
 #pragma once
 
-#include "core/link/DeviceTransport.h"
+#include "core/link/DeviceSurvey.h"
+#include "core/link/DeviceThread.h"
+#include "core/link/DeviceTransfers.h"
+#include "core/link/LinkEngine.h"
+#include "core/link/LinkState.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace orvex {
 
 class ConfigModel;
+class LinkAnnouncements;
 
-using LiveDirections = std::array<std::uint8_t, 6>;
-
-namespace direction {
-constexpr std::uint8_t kNone = 0;
-constexpr std::uint8_t kRising = 1;
-constexpr std::uint8_t kFalling = 2;
-} // namespace direction
-
-// What one poll tick leaves the views to show: the six live values (0 to 255) and the
-// direction each channel moved in.
-struct LiveSample
-{
-    LiveValues values{};
-    LiveDirections directions{};
-    bool read = false; // read from the device on this tick (false while no device is viewed)
-
-    bool operator==(const LiveSample &) const = default;
-};
-
-// Whether a device is viewed, and which one is selected: Device 1 is 0, Device 2 is 1.
-struct LinkState
-{
-    bool viewing = false;
-    int deviceNumber = 0;
-
-    bool operator==(const LinkState &) const = default;
-};
-
-inline const QString kSearchingText = QStringLiteral("Searching for device...");
-QString viewingText(int deviceNumber); // "Viewing device 1" / "Viewing device 2"
-QString statusText(const LinkState &state);
-
-// The live link to one of the two devices, for the whole run.  It owns the cadence (a poll
-// every 10 ms, and a search every second while no device is viewed), the polling handle, the
-// selected device, the live values and directions, and which devices were written to.  It finds
-// and attaches the selected device (falling back to the other one), polls it, notices its loss
-// and searches again; a transfer pauses it.  Views learn everything from its signals.
+// The live link to one of the two devices, for the whole run, as the window thread sees it.
+//
+// Every exchange with a device happens on the link's device thread (DeviceThread, LinkEngine);
+// this object asks it for work and never waits for a device.  What the device thread announces
+// arrives here in order, and this object is the one owner of the link's state for the views: it
+// keeps the last state and sample and announces them with stateChanged() and sampled().  While
+// the views are busy, samples that were not yet shown make way for newer ones.
 class DeviceLink : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kPollIntervalMs = 10;
-    static constexpr int kWaitIntervalMs = 1000;
+    static constexpr int kPollIntervalMs = LinkEngine::kPollInterval.count();
+    static constexpr int kWaitIntervalMs = LinkEngine::kSearchInterval.count();
 
+    // `access` is used on the device thread only, from now until the destructor returns.
     DeviceLink(DeviceAccess &access, const ConfigModel &model, QObject *parent = nullptr);
+    // Lets the device thread finish what it was asked to do, then ends it.
     ~DeviceLink() override;
 
-    DeviceTransport &transport() { return m_transport; }
-
+    // What the device thread last announced.
     LinkState state() const { return m_state; }
     int deviceNumber() const { return m_state.deviceNumber; }
     bool isViewing() const { return m_state.viewing; }
     bool isSearching() const { return !m_state.viewing; }
     const LiveSample &sample() const { return m_sample; }
     bool wasWritten(int deviceNumber) const;
-    bool isPollingHandleOpen() const { return DeviceTransport::isOpen(m_pollingHandle); }
+    bool isTransferRunning() const { return m_transferRunning; }
 
-    // The timers run the ticks below; without them (tests) the caller runs the ticks.
+    // Requests to the device thread, in the order they are made; each returns at once.
+
+    // The timers run the ticks; without them (tests, the command line) only the ticks asked
+    // for with pollDevice() and waitForDeviceTick() run.
     void startTimers();
     void stopTimers();
 
-    // Start-up: every present device gets the attach write, then the search begins.
+    // Start-up: which device opens (presenceTested), the attach write to every present device,
+    // then the search.
+    void testPresence();
     void prepareDevices();
     void startSearching();
 
-    // Exit: the polling handle is closed, devices written during the run are restarted and the
-    // others get the release write.  The timers stop.
-    void releaseDevices();
-
     void pollDevice();        // one poll tick
     void waitForDeviceTick(); // one search tick
-    bool attachDevice();      // true when a device is attached with the polling handle open
 
     // The user chose a device: a viewed one is let go and the search starts for the new one.
     void selectDevice(int number);
 
-    // While a transfer runs the polls keep away from the device, and the polling handle is
-    // closed; it is open again afterwards when a device is viewed.
-    class TransferPause
-    {
-    public:
-        explicit TransferPause(DeviceLink &link);
-        ~TransferPause();
-        TransferPause(const TransferPause &) = delete;
-        TransferPause &operator=(const TransferPause &) = delete;
+    // Exit: the polling handle is closed, devices written during the run are restarted and the
+    // others get the release write (released).  The timers stop.
+    void releaseDevices();
 
-    private:
-        DeviceLink &m_link;
-    };
-    bool isTransferRunning() const { return m_transferRunning; }
+    // What each device's interfaces are and whether it opens (surveyed).
+    void surveyDevices();
 
-    // A complete configuration write: the device is restarted at exit.
-    void markWritten(int deviceNumber);
+    // A transfer: the device thread waits for a poll in flight, pauses the polls, closes the
+    // polling handle and moves the configuration (transferProgress, then transferFinished).
+    // The polls stay paused until endTransfer(), so that nothing touches the device while the
+    // window still shows the transfer's outcome.
+    void readConfiguration();
+    void writeConfiguration(const ConfigImage &image);
+    void endTransfer();
 
-    // The text as a zero-terminated 8-bit string (one element more than it has characters).
-    static QByteArray textToBytes(const QString &text);
+    // Waits, with the event loop running, until the device thread has done everything asked of
+    // it so far and all it announced meanwhile has been passed on.  For the command line and
+    // tests; the windows never wait for the device.
+    void waitUntilIdle();
 
 Q_SIGNALS:
     // Viewing or searching, and the selected device, whenever either changes.  When a search
     // finds the other device, the selection follows before viewing begins.
     void stateChanged(const orvex::LinkState &state);
 
-    // After every poll tick, whether or not a device is viewed.
+    // After poll ticks, whether or not a device is viewed: the newest sample.
     void sampled(const orvex::LiveSample &sample);
 
-private:
-    void enterSearching();
-    void deviceLost();
-    void updateDirections();
-    void closePollingHandle();
-    void sendControlWrite(int number, std::uint8_t value); // attach or release, when present
-    void setState(LinkState state);
-    void applyWaitTimer();
+    void presenceTested(const orvex::DevicePresence &presence);
+    void surveyed(const std::vector<orvex::DeviceSurveyEntry> &devices);
+    void transferProgress(const QString &text);
+    void transferFinished(const orvex::TransferOutcome &outcome);
+    void released();
 
-    DeviceTransport m_transport;
-    const ConfigModel &m_model;
-    QTimer m_pollTimer{this}; // children, so that they can be found by name
-    QTimer m_waitTimer{this};
-    bool m_timersRunning = false;
+private:
+    void setThresholds(const MovementThresholds &thresholds);
+    void announceNext();
+    void announce(const LinkState &state);
+    void announce(const LiveSample &sample);
+    void announce(const TransferOutcome &outcome);
 
     LinkState m_state;
-    HidHandle m_pollingHandle = kClosedHandle;
-    bool m_transferRunning = false;
-    std::array<bool, 2> m_written{};
     LiveSample m_sample;
-    std::array<int, 6> m_reference{}; // -1 = no reference since a loss
+    std::array<bool, 2> m_written{};
+    bool m_transferRunning = false;
+    unsigned m_lastIdleTicket = 0;
+    unsigned m_reachedIdleTicket = 0;
+
+    std::unique_ptr<LinkAnnouncements> m_announcements;
+    DeviceThread m_thread; // last: it stops before what it announces to goes
 };
 
 } // namespace orvex

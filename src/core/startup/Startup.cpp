@@ -5,14 +5,21 @@
 #include "core/link/DeviceMessages.h"
 #include "core/platform/PlatformServices.h"
 
+#include <algorithm>
+
 namespace orvex {
 
+namespace {
+constexpr int kDeviceCount = static_cast<int>(kProductIds.size());
+} // namespace
+
 Startup::Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files,
-                 StartupView &view)
+                 StartupView &view, Timers timers)
     : m_platform(platform)
     , m_link(link)
     , m_files(files)
     , m_view(view)
+    , m_timers(timers)
 {}
 
 UserMessage Startup::noDeviceMessage()
@@ -52,31 +59,32 @@ StartupOutcome Startup::run()
 // holds is named with its holder: neither is reported missing.
 bool Startup::devicePresent()
 {
-    DeviceTransport &transport = m_link.transport();
-    int deniedDevice = -1;
-    int busyDevice = -1;
-    for (int number = 0; number < 2; ++number) {
-        HidHandle handle = kClosedHandle;
-        const HidStatus status = transport.openDevice(handle, number);
-        if (status == hid::kSuccess) {
-            transport.closeDevice(handle);
-            return true;
-        }
-        if (status == hid::kAccessDenied && deniedDevice < 0)
-            deniedDevice = number;
-        if (status == hid::kInUse && busyDevice < 0)
-            busyDevice = number;
-    }
+    DevicePresence presence;
+    const QMetaObject::Connection connection =
+        QObject::connect(&m_link, &DeviceLink::presenceTested, &m_link,
+                         [&presence](const DevicePresence &tested) { presence = tested; });
+    m_link.testPresence();
+    m_link.waitUntilIdle(); // no window is shown yet
+    QObject::disconnect(connection);
+    if (presence.anyPresent())
+        return true;
 
+    const auto firstWith = [&presence](HidStatus status) {
+        const auto found = std::ranges::find(presence.openStatus, status);
+        return static_cast<int>(found - presence.openStatus.begin());
+    };
+    const int busyDevice = firstWith(hid::kInUse);
+    const int deniedDevice = firstWith(hid::kAccessDenied);
     m_view.processPendingEvents();
-    if (busyDevice >= 0) {
-        const QString text = deviceUnavailableText(transport.access(), busyDevice, hid::kInUse);
-        m_view.showMessage({text, kShortTitle, MessageIcon::Exclamation});
-    } else if (deniedDevice >= 0)
+    if (busyDevice < kDeviceCount) {
+        m_view.showMessage({presence.unavailableText[static_cast<std::size_t>(busyDevice)],
+                            kShortTitle, MessageIcon::Exclamation});
+    } else if (deniedDevice < kDeviceCount) {
         m_view.showMessage(
             {permissionProblemMessage(deniedDevice), kShortTitle, MessageIcon::Exclamation});
-    else
+    } else {
         m_view.showMessage(noDeviceMessage());
+    }
     return false;
 }
 
@@ -84,6 +92,8 @@ void Startup::enterSearching()
 {
     m_link.prepareDevices();
     m_link.startSearching();
+    if (m_timers == Timers::Start)
+        m_link.startTimers();
 }
 
 void Startup::warnAboutVolumeLabel()

@@ -30,7 +30,12 @@ enum class StartupOutcome {
 class Startup
 {
 public:
-    Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files, StartupView &view);
+    // Whether start-up sets the link's timers going once the search begins, so that a device is
+    // found while start-up's last message is still open.  Tests run the ticks themselves.
+    enum class Timers { Start, LeaveStopped };
+
+    Startup(PlatformServices &platform, DeviceLink &link, FileCommands &files, StartupView &view,
+            Timers timers = Timers::Start);
 
     StartupOutcome run();
 
@@ -46,6 +51,7 @@ private:
     DeviceLink &m_link;
     FileCommands &m_files;
     StartupView &m_view;
+    Timers m_timers;
 };
 
 } // namespace orvex

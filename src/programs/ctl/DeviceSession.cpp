@@ -25,6 +25,7 @@ void DeviceSession::end()
         return;
     m_begun = false;
     m_link.releaseDevices();
+    m_link.waitUntilIdle();
 }
 
 } // namespace orvex::ctl

@@ -69,19 +69,16 @@ LiveMonitor::LiveMonitor(DeviceLink &link, Console &console, Options options)
     connect(&m_link, &DeviceLink::stateChanged, this, &LiveMonitor::showState);
 }
 
-LiveMonitor::~LiveMonitor()
-{
-    m_link.stopTimers();
-}
+LiveMonitor::~LiveMonitor() = default;
 
 bool LiveMonitor::start()
 {
     m_link.waitForDeviceTick();
+    m_link.waitUntilIdle();
     if (!m_link.isViewing())
         return false;
     if (m_console.outputIsTerminal() && !m_options.json)
         m_console.printLine(LiveLine::header());
-    m_link.startTimers();
     return true;
 }
 
@@ -90,7 +87,6 @@ void LiveMonitor::stop()
     if (m_stopped)
         return;
     m_stopped = true;
-    m_link.stopTimers();
     endRedrawnLine();
     Q_EMIT finished();
 }

@@ -39,9 +39,9 @@ public:
     ~LiveMonitor() override;
 
     // Attaches the selected device, or the other one when it is absent; false when neither is
-    // there.  Then the link's timers run while the event loop does.
+    // there.  Then the link's ticks, run by its timers, are shown as they come.
     bool start();
-    void stop(); // ends the output line and emits finished()
+    void stop(); // ends the output line and emits finished(); later samples print nothing
 
     int pollCount() const { return m_pollCount; }
 

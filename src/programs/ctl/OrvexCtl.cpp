@@ -7,6 +7,7 @@
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
 #include "core/link/ConfigTransfer.h"
+#include "core/link/DeviceLink.h"
 #include "core/link/DeviceMessages.h"
 #include "core/link/DeviceSurvey.h"
 #include "core/platform/linux/SignalNotifier.h"
@@ -182,23 +183,44 @@ QString outcomeText(TransferResult result)
 // One transfer in a device session: attach first, release (or restart) after.  Ctrl+C waits for
 // the transfer, so the device is released on every way out.
 TransferResult runTransfer(DeviceAccess &access, ConfigModel &model, int deviceNumber,
-                           TransferView &view, TransferResult (ConfigTransfer::*procedure)())
+                           TransferView &view, TransferDirection direction)
 {
     SignalNotifier interrupt;
     DeviceSession session(access, model, deviceNumber);
     session.begin();
     ConfigTransfer transfer(session.link(), model, view);
-    const TransferResult result = (transfer.*procedure)();
+    const TransferResult result = runToEnd(transfer, [&transfer, direction] {
+        return direction == TransferDirection::Read ? transfer.readFromDevice(nullptr)
+                                                    : transfer.writeToDevice();
+    });
     session.end();
     return result;
 }
 
 // Why a device cannot be used: another program holds it, or it is not there.
-QString unavailableText(const DeviceAccess &access, int deviceNumber)
+QString unavailableText(DeviceLink &link, int deviceNumber)
 {
-    const QString holder = access.holderOf(kProductIds[deviceNumber]);
-    return holder.isEmpty() ? deviceNotFoundText(deviceNumber)
-                            : deviceInUseText(deviceNumber, holder);
+    DevicePresence presence;
+    const QMetaObject::Connection connection =
+        QObject::connect(&link, &DeviceLink::presenceTested, &link,
+                         [&presence](const DevicePresence &tested) { presence = tested; });
+    link.testPresence();
+    link.waitUntilIdle();
+    QObject::disconnect(connection);
+    const QString text = presence.unavailableText.at(static_cast<std::size_t>(deviceNumber));
+    return text.isEmpty() ? deviceNotFoundText(deviceNumber) : text;
+}
+
+std::vector<DeviceSurveyEntry> surveyedDevices(DeviceAccess &access)
+{
+    ConfigModel model;
+    DeviceLink link(access, model);
+    std::vector<DeviceSurveyEntry> devices;
+    QObject::connect(&link, &DeviceLink::surveyed, &link,
+                     [&devices](const std::vector<DeviceSurveyEntry> &found) { devices = found; });
+    link.surveyDevices();
+    link.waitUntilIdle();
+    return devices;
 }
 
 } // namespace
@@ -444,7 +466,7 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
     ConfigModel model;
     TerminalTransferView view(m_console);
     const TransferResult result =
-        runTransfer(access, model, deviceNumber, view, &ConfigTransfer::readConfiguration);
+        runTransfer(access, model, deviceNumber, view, TransferDirection::Read);
     if (result != TransferResult::Success) {
         if (view.message())
             printUserMessage(m_console, *view.message());
@@ -484,7 +506,7 @@ int OrvexCtl::write(const QCommandLineParser &parser, const QStringList &files)
 
     TerminalTransferView view(m_console);
     const TransferResult result =
-        runTransfer(access, model, deviceNumber, view, &ConfigTransfer::writeConfiguration);
+        runTransfer(access, model, deviceNumber, view, TransferDirection::Write);
     if (view.message())
         printUserMessage(m_console, *view.message());
     else if (result != TransferResult::Success)
@@ -497,9 +519,9 @@ int OrvexCtl::devices(const QCommandLineParser &parser)
     std::unique_ptr<DeviceAccess> ownAccess;
     DeviceAccess &access = deviceAccess(ownAccess);
     const bool virtualDevices = m_deviceOptions.simulate || m_deviceOptions.usesEmulator();
-    const DeviceReport report(surveyDevices(access), virtualDevices
-                                                         ? UdevRuleStatus{false, {}, {}}
-                                                         : UdevRuleStatus::ofThisSystem());
+    const DeviceReport report(surveyedDevices(access), virtualDevices
+                                                           ? UdevRuleStatus{false, {}, {}}
+                                                           : UdevRuleStatus::ofThisSystem());
     if (parser.isSet(kJsonOption))
         m_console.out() << QString::fromUtf8(report.json()) << Qt::flush;
     else
@@ -533,11 +555,13 @@ int OrvexCtl::monitor(const QCommandLineParser &parser)
     session.begin();
     LiveMonitor monitor(session.link(), m_console, options);
     if (!monitor.start()) {
+        const QString reason = unavailableText(session.link(), deviceNumber);
         session.end();
-        m_console.errorLine(unavailableText(access, deviceNumber));
+        m_console.errorLine(reason);
         return kExitFailure;
     }
 
+    session.link().startTimers();
     QEventLoop loop;
     QObject::connect(&interrupt, &SignalNotifier::interrupted, &monitor, &LiveMonitor::stop);
     QObject::connect(&monitor, &LiveMonitor::finished, &loop, &QEventLoop::quit);

@@ -2,15 +2,20 @@
 
 #include "core/backends/DeviceAccessFactory.h"
 #include "core/config/UserMessage.h"
+#include "programs/orvex-config/SessionInstance.h"
 #include "ui/program/Program.h"
 #include "ui/windows/DisplayConnectionGuard.h"
 #include "ui/windows/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
+#include <QUrl>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -30,11 +35,19 @@ const QString kQuitAfterShowOption = QStringLiteral("quit-after-show");
 // after start-up and that the exit procedure ends the event loop.
 const QString kQuitWhenViewingOption = QStringLiteral("quit-when-viewing");
 
+// Not shown by --help either: prints every file that was handed to the window (on the command
+// line, by a drop or by another start) once it has been opened, with the delay that the Options
+// menu then shows.  The test of the hand-over between two starts (tests/desktop) reads it.
+const QString kPrintOpenedFilesOption = QStringLiteral("print-opened-files");
+
 struct ProgramOptions
 {
     DeviceOptions devices;
+    QString fileArgument; // the file as named on the command line
+    QString file;         // absolute; empty when none was named
     bool quitAfterShow = false;
     bool quitWhenViewing = false;
+    bool printOpenedFiles = false;
 };
 
 // Runs the window's exit procedure right after its first paint.
@@ -92,6 +105,29 @@ private:
     QMetaObject::Connection m_connection;
 };
 
+// Prints each opened file with the delay the window then shows.
+void printOpenedFiles(MainWindow &window)
+{
+    QObject::connect(&window, &MainWindow::fileOpened, &window, [&window](const QString &path) {
+        QString delay;
+        for (const QAction *item : window.findChildren<QAction *>()) {
+            if (item->objectName().startsWith(QLatin1String("mnuSupressItem")) && item->isChecked())
+                delay = item->text();
+        }
+        std::printf("Opened %s: %s\n", qPrintable(path), qPrintable(delay));
+        std::fflush(stdout);
+    });
+}
+
+// A file as the desktop names it, a path or a file: URL, made absolute: the running instance
+// that may open it has a current folder of its own.
+QString absoluteFilePath(const QString &argument)
+{
+    const QUrl url(argument);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+    return QFileInfo(path).absoluteFilePath();
+}
+
 void describeProgram()
 {
     QCoreApplication::setApplicationName(QStringLiteral("orvex-config"));
@@ -105,6 +141,10 @@ void describeOptions(QCommandLineParser &parser)
     parser.addHelpOption();
     parser.addVersionOption();
     addDeviceOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A configuration file to open once the program "
+                                                "has started, as File > Open opens it."),
+                                 QStringLiteral("[FILE]"));
     QCommandLineOption quitAfterShow(kQuitAfterShowOption,
                                      QStringLiteral("Quit as soon as the main window is painted."));
     quitAfterShow.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -114,6 +154,11 @@ void describeOptions(QCommandLineParser &parser)
         QStringLiteral("Print the status bar and quit as soon as a device is viewed."));
     quitWhenViewing.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(quitWhenViewing);
+    QCommandLineOption printOpenedFiles(
+        kPrintOpenedFilesOption,
+        QStringLiteral("Print every file handed to the window once opened."));
+    printOpenedFiles.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(printOpenedFiles);
 }
 
 // --help and --version are answered before the windowing system is touched, so that they work
@@ -139,16 +184,55 @@ std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
 
     QString error;
     std::optional<DeviceOptions> devices = readDeviceOptions(parser, &error);
+    const QStringList files = parser.positionalArguments();
+    if (devices && files.size() > 1) {
+        error = QStringLiteral("only one configuration file can be opened at a time (%1 were "
+                               "named).")
+                    .arg(files.size());
+        devices.reset();
+    }
     if (!devices) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                      qPrintable(error));
         return std::nullopt;
     }
-    return ProgramOptions{*devices, parser.isSet(kQuitAfterShowOption),
-                          parser.isSet(kQuitWhenViewingOption)};
+    const QString file = files.value(0);
+    return ProgramOptions{*devices,
+                          file,
+                          file.isEmpty() ? QString() : absoluteFilePath(file),
+                          parser.isSet(kQuitAfterShowOption),
+                          parser.isSet(kQuitWhenViewingOption),
+                          parser.isSet(kPrintOpenedFilesOption)};
 }
 
-int runProgram(QApplication &app, const ProgramOptions &options)
+// The file named on the command line is the window's document, not a word of the command line
+// that start-up examines: a path such as /home/admin/Pedals.ORV must not count as "admin" and
+// keep the offer to fix the device access from being made.  Once read, it leaves argv, which
+// QCoreApplication::arguments() reads.
+void takeFileArgument(int &argc, char **argv, const QString &file)
+{
+    for (int i = argc - 1; i > 0 && !file.isEmpty(); --i) {
+        if (QString::fromLocal8Bit(argv[i]) == file) {
+            std::copy(argv + i + 1, argv + argc + 1, argv + i); // with the closing null pointer
+            --argc;
+            return;
+        }
+    }
+}
+
+// The window takes what later starts hand over once start-up is done, after its own file.
+void openHandedFiles(MainWindow &window, SessionInstance &instance, const QString &file)
+{
+    QObject::connect(&instance, &SessionInstance::activationRequested, &window,
+                     &MainWindow::bringToFront);
+    QObject::connect(&instance, &SessionInstance::fileHandedOver, &window, &MainWindow::openFile);
+    QObject::connect(&window, &MainWindow::programEnded, &instance, &SessionInstance::release);
+    if (!file.isEmpty())
+        window.openFile(file);
+    instance.startDelivering();
+}
+
+int runProgram(QApplication &app, const ProgramOptions &options, SessionInstance &instance)
 {
     const std::unique_ptr<Program> program = Program::forOptions(options.devices);
     switch (program->start()) {
@@ -160,7 +244,6 @@ int runProgram(QApplication &app, const ProgramOptions &options)
         break;
     }
 
-    program->link().startTimers();
     MainWindow &window = program->window();
     QObject::connect(&window, &MainWindow::programEnded, &app, [] { QCoreApplication::exit(); });
     std::optional<QuitAfterFirstPaint> quitAfterShow;
@@ -169,6 +252,9 @@ int runProgram(QApplication &app, const ProgramOptions &options)
     std::optional<QuitWhenViewing> quitWhenViewing;
     if (options.quitWhenViewing)
         quitWhenViewing.emplace(window, program->link());
+    if (options.printOpenedFiles)
+        printOpenedFiles(window);
+    openHandedFiles(window, instance, options.file);
     return QApplication::exec();
 }
 
@@ -183,7 +269,7 @@ int main(int argc, char *argv[])
                                                        QStringLiteral("orvex-config"));
     QApplication app(argc, argv);
     displayGuard.reset();
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvex-config"));
+    QGuiApplication::setDesktopFileName(SessionInstance::applicationId());
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orvex-config")));
     // The main window only hides at exit; the exit procedure ends the program itself.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -191,5 +277,20 @@ int main(int argc, char *argv[])
     const std::optional<ProgramOptions> options = parseCommandLine(app);
     if (!options)
         return EXIT_FAILURE;
-    return runProgram(app, *options);
+    takeFileArgument(argc, argv, options->fileArgument);
+
+    // Before start-up touches a device: the running instance may hold them.
+    SessionInstance instance(options->devices);
+    switch (instance.claimOrHandOver(options->file)) {
+    case SessionInstance::Role::HandedOver:
+        return EXIT_SUCCESS;
+    case SessionInstance::Role::Failed:
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(instance.error()));
+        return EXIT_FAILURE;
+    case SessionInstance::Role::Alone:
+    case SessionInstance::Role::First:
+        break;
+    }
+    return runProgram(app, *options, instance);
 }

@@ -1,5 +1,7 @@
 #include "ui/dialogs/FixedDialog.h"
 
+#include <QGuiApplication>
+#include <QSize>
 #include <QWidget>
 
 namespace orvex {
@@ -8,7 +10,23 @@ void makeFixedDialog(QWidget *dialog, int clientWidth, int clientHeight)
 {
     dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                            Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    dialog->setFixedSize(clientWidth, clientHeight);
+    setDesignSize(dialog, QSize(clientWidth, clientHeight));
+}
+
+bool windowSystemImposesSizes()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void setDesignSize(QWidget *window, const QSize &size)
+{
+    if (!windowSystemImposesSizes()) {
+        window->setFixedSize(size);
+        return;
+    }
+    window->setMinimumSize(size);
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    window->resize(size);
 }
 
 } // namespace orvex

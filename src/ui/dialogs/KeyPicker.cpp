@@ -1,6 +1,7 @@
 #include "ui/dialogs/KeyPicker.h"
 
 #include "core/keys/KeyNames.h"
+#include "ui/dialogs/FixedDialog.h"
 #include "ui/dialogs/ScreenMetrics.h"
 #include "ui/dialogs/Twips.h"
 
@@ -48,7 +49,7 @@ KeyPicker::KeyPicker(QWidget *owner)
     setObjectName(QStringLiteral("frmKeyboard"));
     setWindowTitle(QStringLiteral("Select a key"));
     setModal(true);
-    setFixedSize(kClientSize);
+    setDesignSize(this, kClientSize);
 
     buildKeyboard();
     buildOperatorBoxes();
@@ -120,7 +121,7 @@ void KeyPicker::fitToScreenWidth()
     ScrollBar->setPageStep(overflow);
     ScrollBar->setSingleStep(picFrame->width() / 20);
     ScrollBar->setValue(0);
-    setFixedSize(std::max(1, width() - overflow), height());
+    setDesignSize(this, QSize(std::max(1, minimumWidth() - overflow), minimumHeight()));
 }
 
 void KeyPicker::onScrollBarMoved(int value)

@@ -4,6 +4,7 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/SettingNames.h"
 #include "core/graph/GraphGeometry.h"
+#include "ui/dialogs/FixedDialog.h"
 #include "ui/dialogs/KeyPicker.h"
 #include "ui/dialogs/LabelledListAccessibility.h"
 #include "ui/dialogs/ScreenMetrics.h"
@@ -101,7 +102,7 @@ SettingsDialog::SettingsDialog(ConfigModel &model, QWidget *mainWindow)
     installLabelledListAccessibility();
     setObjectName(QStringLiteral("frmSettings"));
     setModal(true);
-    setFixedSize(kClientSize);
+    setDesignSize(this, kClientSize);
     buildControls();
     connectRules();
     firstLoad();
@@ -269,7 +270,7 @@ void SettingsDialog::fitToScreenHeight()
 
 void SettingsDialog::shortenBy(int pixels)
 {
-    setFixedSize(width(), height() - pixels);
+    setDesignSize(this, minimumSize() - QSize(0, pixels));
     picGraph->setDesignSize(picGraph->size() - QSize(0, pixels));
     for (QPushButton *button : {cmdOK, cmdCancel})
         button->move(button->x(), button->y() - pixels);

@@ -34,6 +34,7 @@ Program::Program(Parts parts)
     , m_link(std::make_unique<DeviceLink>(*m_devices, *m_model))
     , m_prompts(parts.prompts)
     , m_platform(parts.platform)
+    , m_timers(parts.timers)
 {
     if (m_prompts == nullptr) {
         m_ownPrompts = std::make_unique<QtFilePrompts>();
@@ -64,7 +65,7 @@ std::unique_ptr<Program> Program::forOptions(const DeviceOptions &options)
 
 StartupOutcome Program::start()
 {
-    Startup startup(*m_platform, *m_link, *m_files, *m_window);
+    Startup startup(*m_platform, *m_link, *m_files, *m_window, m_timers);
     const StartupOutcome outcome = startup.run();
     if (outcome == StartupOutcome::ShowWindow)
         m_window->show();

@@ -29,6 +29,8 @@ public:
         std::unique_ptr<DeviceAccess> devices;
         FilePrompts *prompts = nullptr;       // nothing: the desktop's file and message dialogs
         PlatformServices *platform = nullptr; // nothing: the Linux platform services
+        // Start-up sets the link's timers going; tests run the link's ticks themselves.
+        Startup::Timers timers = Startup::Timers::Start;
     };
 
     explicit Program(Parts parts);
@@ -48,7 +50,7 @@ public:
     MainWindow &window() { return *m_window; }
 
     // Start-up; when it ends with the window to show, the window is shown.  From then on the
-    // link's timers (link().startTimers()) or the caller run the link's ticks.
+    // link's timers, or a test, run the link's ticks.
     StartupOutcome start();
 
 private:
@@ -65,6 +67,7 @@ private:
     std::unique_ptr<PlatformServices> m_ownPlatform;
     std::unique_ptr<PlatformServices> m_virtualPlatform;
     PlatformServices *m_platform;
+    Startup::Timers m_timers;
 };
 
 } // namespace orvex

@@ -3,6 +3,7 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/FileCommands.h"
 #include "core/config/SettingNames.h"
+#include "ui/dialogs/FixedDialog.h"
 #include "ui/dialogs/SettingsDialog.h"
 #include "ui/graphs/GraphAccessibility.h"
 #include "ui/graphs/GraphView.h"
@@ -11,13 +12,16 @@
 #include "ui/windows/StatusWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 
 namespace orvex {
@@ -72,15 +76,20 @@ MainWindow::MainWindow(ConfigModel &model, DeviceLink &link, FileCommands &files
     createChannelColumns(client);
     createStatusBar(client);
     createMenus();
-    // The window keeps the size of its design: client area plus menu bar.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window keeps the size of its design: client area plus menu bar.  Where the window
+    // system imposes sizes it may grow, with the design in its top left corner.
+    layout()->setSizeConstraint(windowSystemImposesSizes() ? QLayout::SetMinimumSize
+                                                           : QLayout::SetFixedSize);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
 
     m_statusWindow = new StatusWindow(this);
+    setAcceptDrops(true);
 
     connect(&m_model, &ConfigModel::configurationChanged, this, &MainWindow::showConfiguration);
     connect(&m_link, &DeviceLink::stateChanged, this, &MainWindow::showLinkState);
     connect(&m_link, &DeviceLink::sampled, this, &MainWindow::showSample);
+    connect(&m_link, &DeviceLink::released, this, &MainWindow::programEnded);
+    connect(&m_transfer, &ConfigTransfer::finished, this, &MainWindow::onTransferFinished);
     setSupressMenu(m_model.powerOnDelay());
 }
 
@@ -256,12 +265,12 @@ void MainWindow::showSample(const LiveSample &sample)
         drawGraphs(sample);
 }
 
-// Searching clears the graphs until the next device answers; viewing shows which one it is.
+// Searching clears the graphs until the next device answers; the boxes always show the device
+// the link has selected, which a search that finds the other device changes.
 void MainWindow::showLinkState(const LinkState &state)
 {
-    if (state.viewing)
-        showSelectedDevice(state.deviceNumber);
-    else
+    showSelectedDevice(state.deviceNumber);
+    if (!state.viewing)
         clearGraphs();
     lblStatus->setText(statusText(state));
 }
@@ -270,8 +279,11 @@ void MainWindow::showSelectedDevice(int deviceNumber)
 {
     if (deviceNumber < 0 || deviceNumber > 1)
         return;
-    // Runs the device selection, which names the device, when the box changes.
+    // Runs the device selection, which names the device, when the box changes; the link
+    // already has this selection, and a choice the user made since is still on its way to it.
+    m_showingLinkState = true;
     chkID[deviceNumber]->setChecked(true);
+    m_showingLinkState = false;
 }
 
 void MainWindow::showConfiguration(const Configuration &configuration)
@@ -292,7 +304,8 @@ void MainWindow::onDeviceBoxToggled(int index)
         mnuDevice[i]->setChecked(chkID[i]->isChecked());
     const int deviceNumber = chkID[1]->isChecked() ? 1 : 0;
     lblBoardID->setText(deviceCaption(deviceNumber));
-    m_link.selectDevice(deviceNumber);
+    if (!m_showingLinkState)
+        m_link.selectDevice(deviceNumber);
 }
 
 void MainWindow::onDeviceMenuTriggered(int index)
@@ -340,6 +353,88 @@ void MainWindow::onSaveTriggered()
         m_files.saveConfiguration();
 }
 
+// ---- files handed over by the desktop ---------------------------------------------------------
+
+// Busy: a transfer runs, or a modal window (a dialog, a question, the file dialog of a command)
+// waits for the user.  Opening a file then would change the model under that command.
+bool MainWindow::isBusy() const
+{
+    return m_transferRunning || QApplication::activeModalWidget() != nullptr;
+}
+
+void MainWindow::openFile(const QString &path)
+{
+    if (isBusy()) {
+        m_waitingFile = path;
+        return;
+    }
+    m_waitingFile.reset();
+    if (m_files.openConfiguration(path))
+        Q_EMIT fileOpened(path);
+}
+
+void MainWindow::openWaitingFile()
+{
+    if (!m_waitingFile || isBusy())
+        return;
+    const QString path = *m_waitingFile; // openFile() lets the waiting one go
+    openFile(path);
+}
+
+void MainWindow::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+// A closed dialog or question gives the window back; a file that waited for that opens then,
+// once the command that showed it has returned.
+bool MainWindow::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowUnblocked && m_waitingFile)
+        QMetaObject::invokeMethod(this, &MainWindow::openWaitingFile, Qt::QueuedConnection);
+    return QMainWindow::event(event);
+}
+
+std::optional<QString> MainWindow::acceptableDrop(const QDropEvent &event) const
+{
+    if (isBusy() || !event.mimeData()->hasUrls())
+        return std::nullopt;
+    return droppedConfigurationFile(event.mimeData()->urls());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+// The cursor says no over the window for anything but one configuration file, and while the
+// window is busy.
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (acceptableDrop(*event))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const std::optional<QString> path = acceptableDrop(*event);
+    if (!path)
+        return; // a drop arrives refused
+    event->acceptProposedAction();
+    // After the drop has returned to its source, so that a question does not hold the drag.
+    QMetaObject::invokeMethod(
+        this, [this, file = *path] { openFile(file); }, Qt::QueuedConnection);
+}
+
 // ---- transfers --------------------------------------------------------------------------------
 
 void MainWindow::onReadTriggered()
@@ -352,18 +447,25 @@ void MainWindow::onWriteTriggered()
     runTransfer([this] { return m_transfer.writeToDevice(); });
 }
 
-// A transfer lets window events run while it works.  Until it ends, the commands that would
-// change the model, the device or the selection under it are switched off, and closing the
-// window is refused.
-void MainWindow::runTransfer(const std::function<TransferResult()> &transfer)
+// The window stays responsive while the device thread moves the configuration.  Until the
+// transfer ends, the commands that would change the model, the device or the selection under it
+// are switched off, and closing the window is refused.
+void MainWindow::runTransfer(const std::function<std::optional<TransferResult>()> &start)
 {
     if (m_transferRunning)
         return;
     m_transferRunning = true;
     setUserCommandsEnabled(false);
-    transfer();
+    if (start()) // refused: nothing runs
+        onTransferFinished();
+}
+
+void MainWindow::onTransferFinished()
+{
     setUserCommandsEnabled(true);
     m_transferRunning = false;
+    if (m_waitingFile)
+        QMetaObject::invokeMethod(this, &MainWindow::openWaitingFile, Qt::QueuedConnection);
 }
 
 void MainWindow::setUserCommandsEnabled(bool enabled)
@@ -447,13 +549,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
         runExitProcedure();
 }
 
+// The program ends (programEnded) once the device thread has restarted or released the
+// devices.
 void MainWindow::runExitProcedure()
 {
     if (m_files.askSaveChanges())
         return;
     hide();
     m_link.releaseDevices();
-    Q_EMIT programEnded();
 }
 
 } // namespace orvex

@@ -13,6 +13,9 @@
 #include <optional>
 
 class QAction;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QCheckBox;
 class QLabel;
 class QMenu;
@@ -52,6 +55,15 @@ public:
 
     StatusWindow *statusWindow() const { return m_statusWindow; }
 
+    // Opens a configuration file that the desktop hands over (named on the command line,
+    // dropped on the window, or passed on by another start) as File > Open opens the one chosen
+    // in its dialog.  While a transfer runs or a modal window is open, the file waits until the
+    // window is free again; a later file replaces a waiting one.
+    void openFile(const QString &path);
+
+    // Shows the window in front of the others, with its modal window, if one is open, on top.
+    void bringToFront();
+
     // TransferView
     void showTransferStatus() override;
     void setTransferStatus(const QString &text) override;
@@ -72,11 +84,19 @@ public Q_SLOTS:
     void onSettingsClicked(int index);
 
 Q_SIGNALS:
-    // The exit procedure has run: devices are released and the program must end now.
+    // The exit procedure has run: the devices are released and the program must end now.
     void programEnded();
+
+    // A file handed over through openFile() went through File > Open's path (it may have
+    // proved invalid); the unsaved-changes question did not stop it.
+    void fileOpened(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void createChannelColumns(QWidget *client);
@@ -103,9 +123,14 @@ private:
     OverviewInputs overviewInputs(const LiveSample &sample, int channel) const;
 
     void onDeviceBoxToggled(int index);
-    void runTransfer(const std::function<TransferResult()> &transfer);
+    void runTransfer(const std::function<std::optional<TransferResult>()> &start);
+    void onTransferFinished();
     void setUserCommandsEnabled(bool enabled);
     void runExitProcedure();
+
+    bool isBusy() const;
+    std::optional<QString> acceptableDrop(const QDropEvent &event) const;
+    void openWaitingFile();
 
     ConfigModel &m_model;
     DeviceLink &m_link;
@@ -140,6 +165,9 @@ private:
     AboutWindow *m_aboutWindow = nullptr;
     SettingsDialog *m_settingsDialog = nullptr;
     bool m_transferRunning = false;
+    bool m_showingLinkState = false; // the boxes follow the link rather than choose a device
+    // A file handed over while the window was busy, opened as soon as it is free.
+    std::optional<QString> m_waitingFile;
 
     // The channels' settings and the live sample the graphs are drawn from, as announced.
     std::array<ChannelSettings, kChannelColumns> m_channels{};

@@ -4,7 +4,6 @@
 #include "ui/dialogs/FixedDialog.h"
 #include "ui/windows/MessageBoxes.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 
 namespace orvex {
@@ -35,7 +34,6 @@ void StatusWindow::setStatus(const QString &text)
 {
     lblStatus->setText(displayText(text));
     Q_EMIT statusChanged(text);
-    QCoreApplication::processEvents();
 }
 
 QString StatusWindow::statusText() const

@@ -20,8 +20,8 @@ public:
     // Shows the window modeless (QDialog centres it on its owner) with the initial text.
     void showInitial();
 
-    // Shows the text (CR LF becomes a line break), then lets pending events run so that it is
-    // painted while the caller's loop continues.
+    // Shows the text (CR LF becomes a line break).  The transfer runs on the device thread, so
+    // the window paints it as soon as it gets back to its event loop.
     void setStatus(const QString &text);
 
     QString statusText() const;

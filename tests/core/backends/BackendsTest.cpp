@@ -3,6 +3,7 @@
 
 #include "Printers.h"
 #include "core/access/DeviceProtocol.h"
+#include "core/backends/DeviceAccessFactory.h"
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
 #include "core/backends/emulator/EmulatorSocketPath.h"
 #include "core/backends/locking/DeviceLock.h"
@@ -266,6 +267,26 @@ TEST(DeviceLocks, ExcludeOtherProgramsNameTheHolderAndCountTheHoldsOfOne)
 
 // An animated device's inputs are the demo waves at the time they are read, by its clock; the
 // others keep what they were given.
+// Programs on the same devices share one window in a desktop session: the real devices, or one
+// emulator's socket however its path is spelled.  A simulation is every program's own.
+TEST(DeviceOptionsTest, ProgramsOnTheSameDevicesShareAKey)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    ASSERT_TRUE(QFile::link(dir.filePath("sub"), dir.filePath("link")));
+    ASSERT_TRUE(QFile(dir.filePath("sub/emulator.sock")).open(QIODevice::WriteOnly));
+    const auto key = [](const QString &emulator) {
+        return sharedDevicesKey({.simulate = false, .emulatorPath = emulator});
+    };
+    EXPECT_EQ(key({}), "usb");
+    EXPECT_EQ(sharedDevicesKey({.simulate = true, .emulatorPath = {}}), std::nullopt);
+    EXPECT_EQ(key(dir.filePath("sub/emulator.sock")),
+              key(dir.filePath("link/../sub/emulator.sock")));
+    EXPECT_EQ(key(dir.filePath("sub/emulator.sock")), key(dir.filePath("link/emulator.sock")));
+    EXPECT_NE(key(dir.filePath("sub/emulator.sock")), key(dir.filePath("sub/other.sock")));
+    EXPECT_TRUE(key(dir.filePath("x"))->startsWith("emulator-"));
+}
+
 TEST(VirtualDevices, AnAnimatedDeviceReadsTheWavesByItsClock)
 {
     VirtualDeviceAccess devices;
@@ -286,6 +307,19 @@ TEST(VirtualDevices, AnAnimatedDeviceReadsTheWavesByItsClock)
         EXPECT_EQ(read(0), animatedLiveValues(now / 10)) << now;
     EXPECT_NE(animatedLiveValues(0), animatedLiveValues(100)); // they move
     EXPECT_EQ(read(1), (LiveValues{1, 2, 3, 4, 5, 6}));
+}
+
+// A device plugged out and in again is a new device: a handle of before stays useless.
+TEST(VirtualDevices, AHandleDoesNotOutliveItsDevicesUnplugging)
+{
+    VirtualDeviceAccess devices;
+    DeviceTransport transport{devices};
+    HidHandle handle = kClosedHandle;
+    ASSERT_EQ(transport.openDevice(handle, 0), hid::kSuccess);
+    devices.setPresent(0, false);
+    devices.setPresent(0, true);
+    EXPECT_NE(transport.writeDeviceByte(handle, 0, 1), hid::kSuccess);
+    EXPECT_EQ(devices.device(0).memory[0], VirtualDevice().memory[0]);
 }
 
 } // namespace

@@ -117,8 +117,9 @@ TEST(HidapiBackend, AnExchangeEndsWithTheDevicesOwnReplyOrAFailureWithinItsTimeO
         {before(kCtrlAKeyboardReport), hid::kSuccess},
         {before({1, 0x82, 7}), hid::kSuccess},
         {before({2, 0, 0, 0, 0, 0}, 1000), hid::kTimeout},
-        {[](ScriptedNode &vendor) { vendor.onWrite = nullptr; }, hid::kTimeout},
-        {[](ScriptedNode &vendor) { vendor.lateReads = 1; }, hid::kTimeout},
+        {[](ScriptedNode &vendor) { vendor.replyDelayMs = 999; }, hid::kSuccess},
+        {[](ScriptedNode &vendor) { vendor.replyDelayMs = 1001; }, hid::kTimeout},
+        {[](ScriptedNode &vendor) { vendor.replyDelayMs.reset(); }, hid::kTimeout},
         {[](ScriptedNode &vendor) { vendor.unplugAfterNextWrite = true; }, hid::kIoError},
         {[](ScriptedNode &vendor) { vendor.unplugged = true; }, hid::kIoError}};
     for (const auto &[arrange, status] : cases) {

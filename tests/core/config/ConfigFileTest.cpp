@@ -112,5 +112,45 @@ TEST_F(ConfigFileTest, DialogsStartAtTheCurrentFileOnceThereIsOne)
               (QStringList{path("Config.ORV"), path("missing.orv"), path("mine.orv")}));
 }
 
+// A file named on the command line, dropped or handed over by another start goes exactly the way
+// of the file chosen in File > Open's dialog: for every kind of file and every answer to the
+// unsaved-changes question, both ways leave the same model, messages and proposed save path.
+TEST_F(ConfigFileTest, AFileHandedOverOpensAsTheOneChosenInTheDialog)
+{
+    const QByteArray good = testing::bytesOf(encodeImage(Configuration{.powerOnDelay = 7}));
+    ASSERT_TRUE(testing::writeFile(path("good.orv"), good));
+    ASSERT_TRUE(testing::writeFile(path("short.orv"), good.left(100)));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.orv"));
+    const std::optional<SaveChangesAnswer> answers[] = {std::nullopt, SaveChangesAnswer::Cancel,
+                                                        SaveChangesAnswer::No};
+    for (const char *name : {"good.orv", "short.orv", "folder.orv", "missing.orv"}) {
+        for (const std::optional<SaveChangesAnswer> &answer : answers) {
+            SCOPED_TRACE(std::string(name) + (answer ? " after a question" : ""));
+            std::vector<std::tuple<Configuration, bool, QString, QString, std::vector<UserMessage>,
+                                   std::size_t>>
+                outcomes;
+            for (const bool handedOver : {false, true}) {
+                ConfigModel opened;
+                testing::ScriptedPrompts answered;
+                FileCommands commands{opened, answered};
+                if (answer) {
+                    testing::makeUnsavedChange(opened);
+                    answered.saveChangesAnswers = {*answer};
+                }
+                answered.openFileAnswers = {path(name)};
+                if (handedOver)
+                    EXPECT_EQ(commands.openConfiguration(path(name)),
+                              answer != SaveChangesAnswer::Cancel);
+                else
+                    commands.openConfiguration();
+                outcomes.emplace_back(opened.configuration(), opened.configChanged(),
+                                      opened.configFileName(), commands.initialSavePath(),
+                                      answered.messages, answered.questions.size());
+            }
+            EXPECT_EQ(outcomes[0], outcomes[1]);
+        }
+    }
+}
+
 } // namespace
 } // namespace orvex

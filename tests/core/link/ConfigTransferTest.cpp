@@ -28,7 +28,7 @@ TEST(PercentText, RoundsHalvesAwayFromZero)
         {383, 384, "100%"}, {-1, 8, "-13%"}, {0, 0, "100%"},
     };
     for (const auto &[done, total, text] : rows)
-        EXPECT_EQ(ConfigTransfer::percentText(done, total), QString::fromUtf8(text));
+        EXPECT_EQ(percentText(done, total), QString::fromUtf8(text));
 }
 
 // Channel 1: 2 steps (4 section bytes); channel 2: Directional (4); channel 3: joystick only,
@@ -79,7 +79,7 @@ TEST_F(TransferTest, WriteAndReadMoveHeadersDelayThenSections)
 {
     model.replaceConfiguration(mixedConfiguration());
     const ConfigImage image = encodeImage(model);
-    EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
+    EXPECT_EQ(write(), TransferResult::Success);
     std::vector<HidReport> expected = {writeRequest(510, 0), writeRequest(511, 0)};
     for (int address : mixedAddresses())
         expected.push_back(writeRequest(address, image[address]));
@@ -94,7 +94,7 @@ TEST_F(TransferTest, WriteAndReadMoveHeadersDelayThenSections)
     int handlesAtDecode = -1; // the device is let go before the image is taken in
     QObject::connect(&model, &ConfigModel::configurationChanged,
                      [&] { handlesAtDecode = devices.openHandleCount(); });
-    EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
+    EXPECT_EQ(read(), TransferResult::Success);
     EXPECT_EQ(handlesAtDecode, 0);
     expected.clear();
     for (int address : mixedAddresses())
@@ -120,8 +120,8 @@ TEST_F(TransferTest, ProgressCountsChannelsThenSectionBytes)
         configuration.channels[5].mode = kModeKeyboard;
         configuration.channels[5].steps = 1;
     });
-    EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
-    EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
+    EXPECT_EQ(write(), TransferResult::Success);
+    EXPECT_EQ(read(), TransferResult::Success);
 
     QStringList expected;
     for (const QString verb : {"Writing", "Reading"}) {
@@ -142,7 +142,7 @@ TEST_F(TransferTest, RejectedImageLeavesTheModel)
     const ConfigImage before = encodeImage(model);
     devices.device(0).memory[80 + 64] = 7; // no such steps code
 
-    EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::InvalidConfiguration);
+    EXPECT_EQ(read(), TransferResult::InvalidConfiguration);
     EXPECT_EQ(encodeImage(model), before);
     EXPECT_EQ(view.events, kFailureEvents);
     EXPECT_EQ(view.messages, std::vector{message("Invalid configuration", true)});
@@ -152,11 +152,11 @@ TEST_F(TransferTest, RejectedImageLeavesTheModel)
 TEST_F(TransferTest, UnavailableDeviceFailsBeforeAnyExchange)
 {
     devices.setPresent(1, false);
-    link.selectDevice(1);
-    EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::NotFound);
+    select(1);
+    EXPECT_EQ(read(), TransferResult::NotFound);
     devices.device(0).openRefusal = hid::kInUse;
-    link.selectDevice(0);
-    EXPECT_EQ(transfer.writeToDevice(), TransferResult::NotFound);
+    select(0);
+    EXPECT_EQ(write(), TransferResult::NotFound);
 
     EXPECT_EQ(view.messages,
               (std::vector{message("The ORVEX (2) was not found", true),
@@ -173,44 +173,47 @@ TEST_F(TransferTest, CancelAtTheUnsavedChangesQuestionStopsTheRead)
     FileCommands files(model, prompts);
     makeUnsavedChange(model);
     attach();
-    EXPECT_EQ(transfer.readFromDevice(&files), TransferResult::Cancelled);
+    EXPECT_EQ(read(&files), TransferResult::Cancelled);
     EXPECT_EQ(prompts.questions.size(), 1U);
     EXPECT_TRUE(devices.log().empty());
     EXPECT_TRUE(view.events.isEmpty());
 }
 
-// A transfer's status updates let window events run.  Meanwhile the polling handle is closed,
-// neither tick touches the device, and a second transfer is refused; afterwards only a viewed
-// device gets its polling handle back, as a searching link opens its own.
+// While a transfer runs the window goes on: ticks asked for meanwhile touch no device, a second
+// transfer is refused, and the polls stay paused until the window has shown the outcome.
+// Afterwards only a viewed device gets its polling handle back, as a searching link opens its
+// own.
 TEST_F(TransferTest, NothingElseTouchesTheDeviceDuringATransfer)
 {
-    int exchangesInEvents = 0;
-    bool paused = true;
     bool refused = true;
-    int depth = 0;
     view.onStatus = [&] {
-        const std::size_t before = devices.log().size();
-        paused = paused && link.isTransferRunning() && !link.isPollingHandleOpen();
         link.pollDevice();
         link.waitForDeviceTick();
-        if (depth++ == 0) {
-            refused = refused && transfer.readFromDevice(nullptr) == TransferResult::Busy &&
-                      transfer.writeToDevice() == TransferResult::Busy;
-        }
-        --depth;
-        exchangesInEvents += static_cast<int>(devices.log().size() - before);
+        refused = refused && transfer.readFromDevice(nullptr) == TransferResult::Busy &&
+                  transfer.writeToDevice() == TransferResult::Busy;
+    };
+    view.onMessage = [&] {
+        link.pollDevice();
+        link.waitForDeviceTick();
+        link.waitUntilIdle(); // the ticks have run, with the outcome on show
     };
     for (bool viewing : {false, true}) {
         SCOPED_TRACE(viewing ? "viewing" : "searching");
         if (viewing)
             attach();
-        EXPECT_EQ(transfer.readFromDevice(nullptr), TransferResult::Success);
-        EXPECT_EQ(transfer.writeToDevice(), TransferResult::Success);
+        devices.clearLog();
+        EXPECT_EQ(read(), TransferResult::Success);
+        EXPECT_EQ(write(), TransferResult::Success);
+        link.waitUntilIdle();
+        const std::vector<VirtualExchange> moved = transfers();
+        EXPECT_EQ(moved.size(), 2U * (6 * 6 + 1 + 6 * 16) + 4);
+        EXPECT_TRUE(std::ranges::all_of(moved, [](const VirtualExchange &exchange) {
+            return exchange.request[2] < 0x20; // configuration memory only: no poll
+        }));
         EXPECT_EQ(link.isViewing(), viewing);
         EXPECT_EQ(devices.openHandleCount(), viewing ? 1 : 0);
     }
-    EXPECT_EQ(exchangesInEvents, 0);
-    EXPECT_TRUE(paused && refused);
+    EXPECT_TRUE(refused);
     EXPECT_EQ(view.messages.size(), 4U);
     EXPECT_FALSE(link.isTransferRunning());
 }

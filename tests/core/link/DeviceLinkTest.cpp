@@ -1,15 +1,17 @@
-// The live link: finding and attaching a device, the direction rule of the polls, the choice of
-// device, start-up and exit, and the timers that drive it all.
+// The live link: on its device thread, finding and attaching a device, the direction rule of the
+// polls, the choice of device, start-up and exit, and the cadence of its timers; on the window
+// thread, what it announces and in which order.
 
 #include "LinkTest.h"
+#include "core/link/LinkAnnouncements.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include <QSignalSpy>
+#include <chrono>
 
 namespace orvex::testing {
 namespace {
 
-const QStringList kSearchCalls = {"clearGraphs", "status:Searching for device...", "waitTimer:on"};
+using namespace std::chrono_literals;
 
 // The device layer's log as "O0 T0 C0 O1!": open, close, transfer or restart, the device, and
 // a '!' for a failure.
@@ -24,7 +26,36 @@ QString logText(const std::vector<VirtualExchange> &log)
     return entries.join(QLatin1Char(' '));
 }
 
-using DeviceLinkTest = LinkTest;
+// The device side of a link on the calling thread, with a clock of the test's own.
+struct Engine
+{
+    Engine() { engine.setThresholds({12, 12, 12, 12, 12, 12}); }
+
+    void attach()
+    {
+        engine.waitForDeviceTick();
+        ASSERT_TRUE(engine.state().viewing);
+        devices.clearLog();
+        recorder.calls.clear();
+    }
+
+    // Writes the default configuration to the selected device, as File > Write does.
+    TransferResult write()
+    {
+        engine.beginTransfer();
+        const TransferResult result =
+            engine.writeConfiguration(encodeImage(defaultConfiguration())).result;
+        engine.endTransfer();
+        return result;
+    }
+
+    VirtualDeviceAccess devices;
+    LinkRecorder recorder;
+    LinkEngine::TimePoint now{};
+    LinkEngine engine{devices, recorder, [this] {
+                          return now;
+                      }};
+};
 
 // A search tick attaches the selected device, or the other one when that is absent.  The attach
 // write goes through an open of its own and polling runs on a fresh handle; a device gone before
@@ -40,25 +71,22 @@ TEST(SearchTick, AttachesTheSelectedDeviceOrElseTheOther)
     };
     for (const auto &[present0, present1, selected, vanishes, log, viewed] : rows) {
         SCOPED_TRACE(log);
-        VirtualDeviceAccess devices;
-        const ConfigModel model;
-        DeviceLink link{devices, model};
-        const LinkRecorder recorder{link};
-        devices.setPresent(0, present0);
-        devices.setPresent(1, present1);
+        Engine e;
+        e.devices.setPresent(0, present0);
+        e.devices.setPresent(1, present1);
         if (vanishes)
-            devices.unplugAtExchange(0, 0);
-        link.selectDevice(selected);
-        link.waitForDeviceTick();
+            e.devices.unplugAtExchange(0, 0);
+        e.engine.selectDevice(selected);
+        e.recorder.calls.clear();
+        e.engine.waitForDeviceTick();
 
-        EXPECT_EQ(logText(devices.log()), log);
-        EXPECT_EQ(link.state(), (LinkState{viewed >= 0, viewed >= 0 ? viewed : selected}));
-        const QStringList viewingCalls = {
-            "waitTimer:off", QStringLiteral("select:%1").arg(viewed),
-            QStringLiteral("status:Viewing device %1").arg(viewed + 1)};
-        EXPECT_EQ(recorder.calls, viewed < 0 ? QStringList() : viewingCalls);
+        EXPECT_EQ(logText(e.devices.log()), log);
+        EXPECT_EQ(e.engine.state(), (LinkState{viewed >= 0, viewed >= 0 ? viewed : selected}));
+        EXPECT_EQ(e.recorder.calls,
+                  viewed < 0 ? QStringList()
+                             : QStringList{QStringLiteral("viewing %1").arg(viewed + 1)});
         for (int number : {0, 1})
-            EXPECT_EQ(devices.device(number).attached,
+            EXPECT_EQ(e.devices.device(number).attached,
                       number == viewed ? std::optional(true) : std::nullopt);
     }
 }
@@ -66,11 +94,9 @@ TEST(SearchTick, AttachesTheSelectedDeviceOrElseTheOther)
 // One channel's directions, poll by poll: a movement counts once it reaches the channel's
 // threshold from the reference, which moves only with a counted movement; the reference starts
 // at 0, and after a loss the first value only becomes the reference.
-TEST_F(DeviceLinkTest, DirectionsFollowEachChannelsThreshold)
+TEST(Polls, DirectionsFollowEachChannelsThreshold)
 {
-    constexpr int kLoss = -1;           // the device is lost and found again
-    model.setHysteresisThreshold(2, 0); // channel 0: High, 16
-    model.setHysteresisThreshold(0, 1); // channel 1: Low, 8; channel 2 keeps Medium, 12
+    constexpr int kLoss = -1; // the device is lost and found again
     const std::tuple<int, std::vector<int>, const char *> rows[] = {
         {1, {7, 8}, "NR"},
         {1, {50, 57, 58, 51, 50}, "RNRNF"},
@@ -80,116 +106,235 @@ TEST_F(DeviceLinkTest, DirectionsFollowEachChannelsThreshold)
         {0, {15, 16, 1, 0}, "NRNF"},
     };
     for (const auto &[channel, values, expected] : rows) {
-        DeviceLink fresh{devices, model};
-        devices.device(0).liveValues = {};
-        fresh.waitForDeviceTick();
+        Engine e;
+        e.engine.setThresholds({16, 8, 12, 12, 12, 12});
+        e.attach();
         QString directions;
         for (int value : values) {
             if (value == kLoss) {
-                devices.setPresent(0, false);
-                fresh.pollDevice();
-                devices.setPresent(0, true);
-                fresh.waitForDeviceTick();
+                e.devices.setPresent(0, false);
+                e.engine.pollDevice();
+                e.devices.setPresent(0, true);
+                e.engine.waitForDeviceTick();
                 continue;
             }
-            devices.device(0).liveValues[static_cast<std::size_t>(channel)] =
+            e.devices.device(0).liveValues[static_cast<std::size_t>(channel)] =
                 static_cast<std::uint8_t>(value);
-            fresh.pollDevice();
-            directions += QStringLiteral("NRF").at(fresh.sample().directions[channel]);
+            e.engine.pollDevice();
+            directions += QStringLiteral("NRF").at(e.engine.sample().directions[channel]);
         }
         EXPECT_EQ(directions, QString::fromUtf8(expected)) << "channel " << channel;
     }
-    EXPECT_EQ(devices.openHandleCount(), 0); // each link closed its polling handle as it went
 }
 
 // A poll reads both halves of the live values (channels 1-3, then 4-6), only while a device is
-// viewed; every tick tells the views whether its values are new.
-TEST_F(DeviceLinkTest, PollReadsTheLiveValuesOnlyWhileViewing)
+// viewed and no transfer holds it; every tick tells the views whether its values are new.  A
+// failed read loses the device: the sample is zeroed and the search begins.
+TEST(Polls, ReadTheLiveValuesOnlyWhileViewingAndLoseAFailedDevice)
 {
-    std::vector<LiveSample> samples;
-    QObject::connect(&link, &DeviceLink::sampled,
-                     [&samples](const LiveSample &sample) { samples.push_back(sample); });
-    devices.device(0).liveValues = {10, 20, 30, 40, 50, 60};
-    link.pollDevice();
-    EXPECT_TRUE(devices.log().empty());
-    attach();
-    link.pollDevice();
+    Engine e;
+    e.devices.device(0).liveValues = {10, 20, 30, 40, 50, 60};
+    e.engine.pollDevice();
+    EXPECT_TRUE(e.devices.log().empty());
+    EXPECT_FALSE(e.recorder.lastSample.read);
+    e.attach();
+    e.engine.pollDevice();
+    EXPECT_EQ(e.recorder.lastSample.values, (LiveValues{10, 20, 30, 40, 50, 60}));
+    EXPECT_TRUE(e.recorder.lastSample.read);
+    EXPECT_EQ(logText(e.devices.log()), "T0 T0");
 
-    ASSERT_EQ(samples.size(), 2U);
-    EXPECT_EQ(samples[0], LiveSample{});
-    EXPECT_EQ(samples[1].values, (LiveValues{10, 20, 30, 40, 50, 60}));
-    EXPECT_TRUE(samples[1].read);
+    e.engine.beginTransfer();
+    e.engine.pollDevice();
+    e.engine.waitForDeviceTick();
+    EXPECT_FALSE(e.recorder.lastSample.read);
+    EXPECT_EQ(logText(e.devices.log()), "T0 T0 C0"); // the transfer took the polling handle
+    e.engine.endTransfer();
+    EXPECT_TRUE(e.engine.isPollingHandleOpen());
+
+    e.devices.failExchange(e.devices.exchangeCount() + 1); // the second request
+    e.engine.pollDevice();
+    EXPECT_EQ(e.recorder.calls, (QStringList{"sample", "searching 1"}));
+    EXPECT_EQ(e.recorder.lastSample, LiveSample{});
+    EXPECT_EQ(e.devices.openHandleCount(), 0);
 }
 
 // Choosing the other device lets a viewed one go and starts the search for it; choosing the
 // viewed one, or a number that is no device, changes nothing.
-TEST_F(DeviceLinkTest, ChoosingADevice)
+TEST(Selection, ChoosingADevice)
 {
-    link.selectDevice(1);
-    link.selectDevice(2); // no such device
-    EXPECT_EQ(link.deviceNumber(), 1);
-    EXPECT_TRUE(recorder.calls.isEmpty());
+    Engine e;
+    e.engine.selectDevice(1);
+    e.engine.selectDevice(2); // no such device
+    EXPECT_EQ(e.engine.state().deviceNumber, 1);
+    EXPECT_EQ(e.recorder.calls, QStringList{"searching 2"});
 
-    attach();
-    link.selectDevice(1);
-    EXPECT_TRUE(link.isViewing());
-    EXPECT_TRUE(recorder.calls.isEmpty());
+    e.attach();
+    e.engine.selectDevice(1);
+    EXPECT_TRUE(e.engine.state().viewing);
+    EXPECT_TRUE(e.recorder.calls.isEmpty());
 
-    link.selectDevice(0);
-    EXPECT_EQ(link.deviceNumber(), 0);
-    EXPECT_EQ(recorder.calls, kSearchCalls);
-    EXPECT_EQ(devices.openHandleCount(), 0);
+    e.engine.selectDevice(0);
+    EXPECT_EQ(e.recorder.calls, QStringList{"searching 1"});
+    EXPECT_EQ(e.devices.openHandleCount(), 0);
 }
 
 // Start-up attaches every present device.  At exit a device written to is restarted, by its
 // hardware identifier and so even when unplugged; the others are released.
-TEST_F(DeviceLinkTest, StartUpAttachesAndExitRestartsOrReleases)
+TEST(Exit, StartUpAttachesAndExitRestartsOrReleases)
 {
-    devices.setPresent(1, false);
-    link.prepareDevices();
-    EXPECT_EQ(logText(devices.log()), "O0 T0 C0 O1!");
-    EXPECT_EQ(devices.device(0).attached, true);
+    Engine e;
+    e.engine.selectDevice(1);
+    EXPECT_EQ(e.write(), TransferResult::Success);
+    EXPECT_TRUE(e.engine.wasWritten(1));
+    e.devices.setPresent(1, false);
+    e.engine.selectDevice(0);
+    e.devices.clearLog();
+    e.engine.prepareDevices();
+    EXPECT_EQ(logText(e.devices.log()), "O0 T0 C0 O1!");
+    EXPECT_EQ(e.devices.device(0).attached, true);
 
-    attach();
-    devices.device(0).liveValues[0] = 100;
-    link.pollDevice(); // values on show when the program ends
-    link.markWritten(1);
-    link.releaseDevices();
-    EXPECT_EQ(logText(devices.log()), "T0 T0 C0 O0 T0 C0 R1");
-    EXPECT_EQ(devices.device(0).attached, false);
-    EXPECT_EQ(devices.device(1).restartCount, 1);
+    e.attach();
+    e.engine.startTimers();
+    e.engine.pollDevice(); // values on show when the program ends
+    e.engine.releaseDevices();
+    EXPECT_EQ(logText(e.devices.log()), "T0 T0 C0 O0 T0 C0 R1");
+    EXPECT_EQ(e.devices.device(0).attached, false);
+    EXPECT_EQ(e.devices.device(1).restartCount, 1);
+    EXPECT_FALSE(e.engine.nextTick()); // nothing runs after the exit
 }
 
-// A poll every 10 ms, and a search every second only while no device is viewed; neither runs
-// before startTimers() or after the exit.
-TEST_F(DeviceLinkTest, TimersDriveThePollAndTheSearch)
+// A poll is due 10 ms after the previous one started, and one that took longer is followed at
+// once by a single poll rather than by the ones it made late.  A search is due a second after
+// the search began, and every second while no device is viewed.
+TEST(Timers, PollEveryTenMillisecondsAndSearchEverySecondWhileSearching)
 {
-    int argc = 0;
-    const QCoreApplication application(argc, nullptr); // timers need an event dispatcher
-    auto *poll = link.findChild<QTimer *>(QStringLiteral("tmrPollDevice"));
-    auto *wait = link.findChild<QTimer *>(QStringLiteral("tmrWaitForDevice"));
-    ASSERT_TRUE(poll != nullptr && wait != nullptr);
-    EXPECT_EQ(poll->interval(), 10);
-    EXPECT_EQ(wait->interval(), 1000);
+    Engine e;
+    EXPECT_FALSE(e.engine.nextTick());
+    e.engine.runDueTick();
+    EXPECT_TRUE(e.devices.log().empty());
+
+    e.engine.startSearching();
+    e.engine.startTimers();
+    const LinkEngine::TimePoint start = e.now;
+    EXPECT_EQ(e.engine.nextTick(), start + 10ms);
+    e.now = start + 9ms;
+    e.engine.runDueTick();
+    EXPECT_EQ(e.engine.nextTick(), start + 10ms); // nothing was due yet
+    e.now = start + 999ms;
+    e.engine.runDueTick(); // the poll, late: once
+    EXPECT_EQ(e.engine.nextTick(), start + 1000ms);
+    EXPECT_TRUE(e.devices.log().empty()); // polls do not touch a device while searching
+    e.now = start + 1000ms;
+    e.engine.runDueTick(); // the search before the poll
+    EXPECT_TRUE(e.engine.state().viewing);
+    EXPECT_EQ(e.engine.nextTick(), start + 1009ms); // polls only, while viewing
+
+    e.devices.clearLog();
+    e.now = start + 1035ms; // the poll is 26 ms late
+    e.engine.runDueTick();
+    e.engine.runDueTick();
+    EXPECT_EQ(logText(e.devices.log()), "T0 T0");
+    EXPECT_EQ(e.engine.nextTick(), start + 1045ms);
+
+    e.devices.setPresent(0, false);
+    e.now = start + 1045ms;
+    e.engine.runDueTick(); // the device is lost: the search begins a full second later
+    EXPECT_FALSE(e.engine.state().viewing);
+    EXPECT_EQ(e.engine.nextTick(), start + 1055ms);
+    e.now = start + 2044ms;
+    e.engine.runDueTick();
+    e.engine.runDueTick();
+    EXPECT_FALSE(e.engine.state().viewing);
+    EXPECT_EQ(logText(e.devices.log()), "T0 T0 T0! C0"); // the one failed poll
+    e.devices.setPresent(0, true);
+    e.now = start + 2045ms;
+    e.engine.runDueTick();
+    EXPECT_TRUE(e.engine.state().viewing);
+
+    e.now = start + 2600ms; // the search begins again, from now
+    e.engine.startSearching();
+    e.engine.runDueTick();
+    EXPECT_EQ(e.engine.nextTick(), start + 2610ms);
+    e.now = start + 3599ms;
+    e.engine.runDueTick();
+    EXPECT_EQ(e.engine.nextTick(), start + 3600ms);
+
+    e.engine.stopTimers();
+    EXPECT_FALSE(e.engine.nextTick());
+}
+
+// The device thread announces in order; a sample makes way for a newer one only while it is
+// the last one waiting, so nothing else is lost or reordered.
+TEST(Announcements, KeepTheirOrderAndOnlyTheNewestOfTheWaitingSamples)
+{
+    ensureApplication();
+    LinkAnnouncements announcements;
+    QSignalSpy ready(&announcements, &LinkAnnouncements::ready);
+    const auto sample = [](std::uint8_t value) {
+        return LiveSample{{value}, {}, true};
+    };
+    announcements.push(LinkState{true, 0});
+    announcements.push(sample(1));
+    announcements.push(sample(2));
+    announcements.transferProgress("p");
+    announcements.push(sample(3));
+    announcements.push(LinkState{false, 0});
+    announcements.push(sample(4));
+    ASSERT_TRUE(ready.wait(5000));
+
+    QStringList taken;
+    while (const auto next = announcements.take()) {
+        if (const auto *state = std::get_if<LinkState>(&*next))
+            taken << (state->viewing ? "viewing" : "searching");
+        else if (const auto *takenSample = std::get_if<LiveSample>(&*next))
+            taken << QString::number(takenSample->values[0]);
+        else
+            taken << "progress";
+    }
+    EXPECT_EQ(taken, QStringList({"viewing", "2", "progress", "3", "searching", "4"}));
+}
+
+using DeviceLinkTest = LinkTest;
+
+// The window thread's copy of the link follows the device thread, and the model's thresholds,
+// the stored and the provisional ones, reach the polls there.
+TEST_F(DeviceLinkTest, TheWindowsSideFollowsTheDeviceThread)
+{
+    std::vector<LiveSample> samples;
+    QObject::connect(&link, &DeviceLink::sampled,
+                     [&samples](const LiveSample &sample) { samples.push_back(sample); });
+    select(1);
+    EXPECT_EQ(link.state(), (LinkState{false, 1}));
     attach();
+    EXPECT_EQ(link.state(), (LinkState{true, 1}));
+    devices.device(1).liveValues = {12, 0, 0, 0, 0, 8};
+    poll();
+    EXPECT_EQ(link.sample().values, devices.device(1).liveValues);
+    EXPECT_EQ(link.sample().directions, (LiveDirections{direction::kRising, 0, 0, 0, 0, 0}));
+
+    editChannel(model, 5, [](ChannelSettings &channel) { channel.hysteresis = 0; });
+    model.setHysteresisThreshold(2, 0); // shown by the dialog, not yet stored
+    devices.device(1).liveValues = {24, 0, 0, 0, 0, 16};
+    poll();
+    EXPECT_EQ(link.sample().directions, (LiveDirections{0, 0, 0, 0, 0, direction::kRising}));
+    EXPECT_EQ(samples.back(), link.sample());
+}
+
+// Once the timers run, the device thread searches, attaches and polls by itself.
+TEST_F(DeviceLinkTest, TimersRunTheTicksOnTheDeviceThread)
+{
+    QSignalSpy stateChanged(&link, &DeviceLink::stateChanged);
+    QSignalSpy sampled(&link, &DeviceLink::sampled);
+    QSignalSpy released(&link, &DeviceLink::released);
     link.startSearching();
-    EXPECT_EQ(devices.openHandleCount(), 0);
-    EXPECT_FALSE(poll->isActive() || wait->isActive());
-
     link.startTimers();
-    EXPECT_TRUE(poll->isActive() && wait->isActive());
-    QMetaObject::invokeMethod(wait, "timeout");
-    EXPECT_TRUE(link.isViewing());
-    EXPECT_FALSE(wait->isActive());
-    QMetaObject::invokeMethod(poll, "timeout");
-    EXPECT_EQ(recorder.draws, 1);
-
-    devices.setPresent(0, false);
-    QMetaObject::invokeMethod(poll, "timeout");
-    EXPECT_TRUE(poll->isActive() && wait->isActive());
-
+    while (!link.isViewing())
+        ASSERT_TRUE(stateChanged.wait(5000));
+    while (!link.sample().read)
+        ASSERT_TRUE(sampled.wait(5000));
     link.releaseDevices();
-    EXPECT_FALSE(poll->isActive() || wait->isActive());
+    ASSERT_TRUE(released.wait(5000));
+    EXPECT_EQ(devices.device(0).attached, false);
 }
 
 } // namespace

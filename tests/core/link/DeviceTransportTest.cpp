@@ -1,6 +1,8 @@
 // Below the link: the bytes of each request, the hardware identifiers, and what the transport
 // refuses and how it fails.
 
+#include "core/link/DeviceTransport.h"
+
 #include "LinkTest.h"
 #include "core/access/HardwareId.h"
 
@@ -23,8 +25,10 @@ TEST(Protocol, RequestReportsAndHardwareIds)
 
 // A number that is no device is refused without asking the device layer.  Either live-value
 // request failing fails the read; a failed first one ends it at once.
-TEST_F(LinkTest, TransportRefusesAndFails)
+TEST(Transport, RefusesAndFails)
 {
+    VirtualDeviceAccess devices;
+    DeviceTransport transport(devices);
     HidHandle handle = kClosedHandle;
     EXPECT_EQ(transport.openDevice(handle, 2), -1);
     EXPECT_TRUE(devices.log().empty());

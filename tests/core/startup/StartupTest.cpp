@@ -2,6 +2,7 @@
 // be used; otherwise it loads the defaults and leaves the link searching for a device.
 
 #include "Fakes.h"
+#include "LinkTest.h"
 #include "Printers.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/config/ConfigModel.h"
@@ -16,26 +17,33 @@ namespace {
 TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
 {
     const auto show = StartupOutcome::ShowWindow, none = StartupOutcome::NoDevice;
+    const QString warning =
+        "Warning: The ORVEX programs must be copied to and run\r\nfrom its own folder on the "
+        "PC's harddrive. The CD itself\r\nshould be reserved for backup purposes only.";
     const struct
     {
         int device1, device2; // how each opens: a status, or -1 when absent
         bool asksElevation, elevationCarriesOn;
+        QString line; // the command line
         QString volume;
         StartupOutcome outcome;
+        bool elevates;
         QString message;
     } starts[] = {
-        {-1, 0, false, false, "", show, ""},
-        {-1, -1, false, false, "", none,
+        {-1, 0, false, false, "", "", show, false, ""},
+        {-1, -1, false, false, "", "", none, false,
          "        No ORVEX devices detected !\r\n\r\nClick the OK button below, plug the "
          "ORVEX\r\ninto the USB Port, and restart the program."},
-        {hid::kAccessDenied, -1, false, false, "", none, permissionProblemMessage(0)},
-        {hid::kInUse, hid::kAccessDenied, false, false, "", none,
+        {hid::kAccessDenied, -1, false, false, "", "", none, false, permissionProblemMessage(0)},
+        {hid::kInUse, hid::kAccessDenied, false, false, "", "", none, false,
          "The ORVEX (1) is in use by another program"},
-        {0, 0, true, true, "", StartupOutcome::Relaunched, ""},
-        {0, 0, true, false, "", show, ""},
-        {0, 0, false, false, "MY_ORVEX_CD", show,
-         "Warning: The ORVEX programs must be copied to and run\r\nfrom its own folder on the "
-         "PC's harddrive. The CD itself\r\nshould be reserved for backup purposes only."}};
+        {0, 0, true, true, "orvex-config", "", StartupOutcome::Relaunched, true, ""},
+        {0, 0, true, false, "orvex-config", "", show, true, ""}, // the user said no
+        {0, 0, true, true, "orvex-config ADMIN", "", StartupOutcome::Relaunched, true, ""},
+        {0, 0, true, true, "orvex-config --readministered", "", show, false, ""}, // anywhere
+        {0, 0, false, false, "", "MY_ORVEX_CD", show, false, warning},
+        {0, 0, false, false, "", "my_orvex_cd", show, false, ""}};
+    ensureApplication();
     for (const auto &start : starts) {
         VirtualDeviceAccess devices;
         for (const int n : {0, 1}) {
@@ -46,6 +54,7 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
         FakePlatform platform;
         platform.wantsElevation = start.asksElevation;
         platform.elevationCarriesOn = start.elevationCarriesOn;
+        platform.line = start.line;
         platform.volumeLabel = start.volume;
         ConfigModel model;
         DeviceLink link{devices, model};
@@ -53,18 +62,25 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
         FileCommands files{model, prompts};
         RecordingTransferView view;
 
-        EXPECT_EQ(Startup(platform, link, files, view).run(), start.outcome);
-        EXPECT_EQ(platform.elevateCalls, start.asksElevation ? 1 : 0);
+        EXPECT_EQ(Startup(platform, link, files, view, Startup::Timers::LeaveStopped).run(),
+                  start.outcome);
+        link.waitUntilIdle();
+        EXPECT_EQ(platform.elevateCalls, start.elevates ? 1 : 0);
         const std::vector<UserMessage> told(start.message.isEmpty() ? 0 : 1,
                                             {start.message, "ORVEX", MessageIcon::Exclamation});
         EXPECT_EQ(view.messages, told);
         EXPECT_EQ(devices.openHandleCount(), 0);
         const bool shows = start.outcome == show;
         EXPECT_EQ(model.channel(0).steps, shows ? 3 : 0); // the defaults, loaded by New
+        for (const int n : {0, 1}) // every device that opens gets the attach write
+            EXPECT_EQ(devices.device(n).attached,
+                      shows && (n == 0 ? start.device1 : start.device2) == 0 ? std::optional(true)
+                                                                             : std::nullopt);
         if (!shows)
             continue;
         EXPECT_FALSE(link.isViewing());
         link.waitForDeviceTick();
+        link.waitUntilIdle();
         EXPECT_EQ(link.deviceNumber(), start.device1 == 0 ? 0 : 1);
     }
 }

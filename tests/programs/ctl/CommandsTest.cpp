@@ -549,22 +549,29 @@ TEST_F(CtlTest, MonitorRedrawsOnATerminalAndEndsItsLineBeforeEachStateChange)
     session.begin();
     LiveMonitor monitor(session.link(), streams.console, {});
     ASSERT_TRUE(monitor.start());
+    DeviceLink &link = session.link();
+    const auto tick = [&link](void (DeviceLink::*tick)()) {
+        (link.*tick)();
+        link.waitUntilIdle();
+    };
     devices.device(0).liveValues = {50, 0, 0, 0, 0, 200};
-    session.link().pollDevice();
+    tick(&DeviceLink::pollDevice);
     devices.setPresent(0, false);
-    session.link().pollDevice();
-    session.link().waitForDeviceTick();
+    tick(&DeviceLink::pollDevice);
+    tick(&DeviceLink::waitForDeviceTick);
     devices.setPresent(0, true);
-    session.link().waitForDeviceTick();
-    session.link().pollDevice();
+    tick(&DeviceLink::waitForDeviceTick);
+    tick(&DeviceLink::pollDevice);
     monitor.stop();
-    session.link().pollDevice(); // a tick that came through after the end prints nothing
+    tick(&DeviceLink::pollDevice); // a tick that came through after the end prints nothing
     EXPECT_EQ(streams.out.data(),
               "Ch1   Ch2   Ch3   Ch4   Ch5   Ch6 \n\r\x1b[K 50^    0     0     0     0   200^\n"
               "\r\x1b[K 50     0     0     0     0   200 \n");
     EXPECT_EQ(streams.err.data(), "Viewing device 1\nSearching for device...\nViewing device 1\n");
-    for (const int polls : {1, 3}) // the polls asked for
+    for (const int polls : {1, 3}) { // the polls asked for, then the device let go
         EXPECT_EQ(run({"monitor", "--polls", QString::number(polls)}).out.count('\n'), polls);
+        EXPECT_EQ(devices.device(0).attached, false);
+    }
     devices.device(0).liveValues = {1, 2, 3, 4, 5, 6};
     EXPECT_TRUE(
         run({"monitor", "--json", "--polls", "1"}).out.endsWith("\"values\":[1,2,3,4,5,6]}\n"));

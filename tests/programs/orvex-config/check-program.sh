@@ -30,6 +30,10 @@ said=$(QT_QPA_PLATFORM=offscreen timeout 10 "$program" --simulate --emulator x 2
 grep -qFx "orvex-config: --simulate and --emulator cannot be used together." <<<"$said" ||
     fail "two device options were said as '$said'"
 
+said=$(QT_QPA_PLATFORM=offscreen timeout 10 "$program" --simulate a.orv b.orv 2>&1 >/dev/null)
+grep -qFx "orvex-config: only one configuration file can be opened at a time (2 were named)." \
+    <<<"$said" || fail "two files were said as '$said'"
+
 # Without a display, none named or one that is not there, it says what it needs in one line.
 expected='orvex-config needs a desktop session, and no display was found; without one, run it as "xvfb-run -a orvex-config", or with QT_QPA_PLATFORM=offscreen for a smoke test'
 for display in "" ":4242"; do

@@ -51,11 +51,11 @@ struct DialogTest : WindowTest
     bool pollRedrawsStepGraph(int channel)
     {
         if (!link.isViewing())
-            link.waitForDeviceTick();
+            searchTick();
         std::uint8_t &input = devices.device(link.deviceNumber()).liveValues[channel];
         input = input == 255 ? 0 : 255;
         const QImage before = control<GraphView>("picGraph")->shownImage();
-        link.pollDevice();
+        poll();
         return control<GraphView>("picGraph")->shownImage() != before;
     }
 };
@@ -158,11 +158,10 @@ private Q_SLOTS:
         DialogTest w;
         const SettingsDialog &dialog = w.settings(0);
         for (const auto &[mode, steps, repeat, enabled] : loads) {
-            editChannel(w.model, 0, [&](ChannelSettings &c) {
-                c.mode = mode;
-                c.steps = steps;
-                c.repeat = repeat;
-            });
+            editChannel(w.model, 0,
+                        [&, load = std::tuple(mode, steps, repeat)](ChannelSettings &c) {
+                            std::tie(c.mode, c.steps, c.repeat) = load;
+                        });
             w.settings(0);
             QCOMPARE(w.enabledLists(), enabled);
         }

@@ -17,11 +17,14 @@
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -75,6 +78,21 @@ QString status(const WindowTest &w)
 void trigger(const WindowTest &w, const QString &action)
 {
     w.control<QAction>(action)->trigger();
+}
+
+// What the window does with files dragged over it and dropped: whether the cursor says yes, and
+// whether it takes the drop.
+QString dropOn(MainWindow &window, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at(200, 100);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    return QString(enter.isAccepted() ? "entered" : "refused") +
+           (drop.isAccepted() ? " and taken" : "");
 }
 
 } // namespace
@@ -142,9 +160,9 @@ private Q_SLOTS:
         w.startViewing();
         auto &inputs = w.devices.device(0).liveValues;
         inputs = {100, 100, 100};
-        w.link.pollDevice();
+        w.poll();
         inputs = {200, 50, 100};
-        w.link.pollDevice();
+        w.poll();
         QStringList levels;
         for (const char *name : {"picGraph0", "picGraph1", "picGraph2"})
             levels << heard(w, name)->valueInterface()->currentValue().toString() + ' ' +
@@ -153,20 +171,49 @@ private Q_SLOTS:
         inputs = {255, 0, 128};
         const QString bar = "#00ff00", empty = "#000000";
         for (int round = 0; round < 2; ++round) {
-            w.link.pollDevice();
-            w.link.pollDevice();
+            w.poll();
+            w.poll();
             QCOMPARE(QStringList({pixel(w, 0, 0, 0), pixel(w, 0, 76, 260), pixel(w, 1, 38, 260),
                                   pixel(w, 2, 38, 200), pixel(w, 2, 38, 60)}),
                      QStringList({bar, bar, empty, bar, empty}));
             w.devices.setPresent(0, false);
-            w.link.pollDevice();
+            w.poll();
             QCOMPARE(status(w), "Searching for device...");
             for (int i = 0; i < 6; ++i) // bars or black at the bottom, had they stayed
                 QCOMPARE(pixel(w, i, 38, 260), "background");
             QCOMPARE(heard(w, "picGraph0")->valueInterface()->currentValue().toInt(), 0);
             w.devices.setPresent(0, true);
-            w.link.waitForDeviceTick();
+            w.searchTick();
             QCOMPARE(status(w), "Viewing device 1");
+        }
+    }
+
+    // Start-up ends before the window shows when no device can be used, with the defaults never
+    // loaded.  Otherwise the search runs from before its last message, the volume warning, so
+    // that a device is viewed while the warning is still open.
+    void startUp()
+    {
+        for (const bool plugged : {false, true}) {
+            ScriptedPrompts prompts;
+            FakePlatform platform;
+            platform.volumeLabel = "ORVEX";
+            auto devices = std::make_unique<VirtualDeviceAccess>();
+            devices->setPresent(0, plugged);
+            devices->setPresent(1, false);
+            Program program{{std::move(devices), &prompts, &platform}};
+            bool viewedDuringTheMessage = false;
+            prompts.onMessage = [&](const UserMessage &) {
+                QSignalSpy stateChanged(&program.link(), &DeviceLink::stateChanged);
+                while (plugged && !program.link().isViewing() && stateChanged.wait(5000)) {
+                }
+                viewedDuringTheMessage = program.link().isViewing();
+            };
+            QCOMPARE(program.start(),
+                     plugged ? StartupOutcome::ShowWindow : StartupOutcome::NoDevice);
+            QCOMPARE(prompts.messages.size(), std::size_t(1));
+            QCOMPARE(program.window().isVisible(), plugged);
+            QCOMPARE(program.model().channel(0).steps, plugged ? 3 : 0);
+            QCOMPARE(viewedDuringTheMessage, plugged);
         }
     }
 
@@ -186,23 +233,27 @@ private Q_SLOTS:
         const QStringList device1{"chkID0", "mnuDevice0", "0", "lblBoardID 456,5 55x17 Device 1"};
         w.devices.clearLog();
         trigger(w, "mnuDevice0"); // already selected: nothing happens, its mark stays
+        w.settle();
         QCOMPARE(selected(), device1);
         QVERIFY(w.devices.log().empty());
         for (const std::uint8_t delay : {0, 5}) {
             w.model.setPowerOnDelay(delay);
             QTest::mouseClick(w.control<QWidget>("chkID0"), Qt::LeftButton); // selects the other
+            w.settle();
             QCOMPARE(selected(),
                      QStringList({"chkID1", "mnuDevice1", "1", "lblBoardID 456,5 55x17 Device 2"}));
             QCOMPARE(status(w), "Searching for device...");
-            w.link.waitForDeviceTick();
+            w.searchTick();
             QCOMPARE(status(w), "Viewing device 2");
             trigger(w, "mnuDevice0");
+            w.settle();
             QCOMPARE(selected(), device1);
             QCOMPARE(checkedDelays(w), QList<int>{delay});
         }
         trigger(w, "mnuDevice1");
+        w.settle();
         w.devices.setPresent(1, false); // the search then finds the other one, and says so
-        w.link.waitForDeviceTick();
+        w.searchTick();
         QCOMPARE(selected(), device1);
     }
 
@@ -226,11 +277,73 @@ private Q_SLOTS:
         QList<int> delays;
         for (const char *command : {"mnuSave", "mnuNew", "mnuOpen", "mnuRead"}) {
             trigger(w, command);
+            w.settle();
             delays << checkedDelays(w);
         }
         QCOMPARE(delays, QList<int>({12, 0, 12, 20}));
         QCOMPARE(w.prompts.messages.back().text,
                  "The configuration was successfully read from the device");
+    }
+
+    // A file the desktop hands over (the command line, another start, a drop) opens as File >
+    // Open opens its file, after the same question.  A drop takes one configuration file only.
+    // While a transfer runs or a dialog is open nothing is dropped, and a handed file waits
+    // until the window is free.
+    void filesHandedToTheWindow()
+    {
+        QTemporaryDir dir;
+        const QString good = dir.filePath("Pedals.ORV");
+        QVERIFY(writeFile(good, bytesOf(encodeImage(Configuration{.powerOnDelay = 7}))));
+        QVERIFY(writeFile(dir.filePath("notes.txt"), "x"));
+        QVERIFY(QDir(dir.path()).mkdir("folder.orv"));
+        const auto url = [&](const char *name) {
+            return QUrl::fromLocalFile(dir.filePath(name));
+        };
+        WindowTest w;
+        w.startViewing();
+        QSignalSpy opened(&w.window, &MainWindow::fileOpened);
+        makeUnsavedChange(w.model);
+        w.window.openFile(good); // the question, answered Cancel, stops it
+        QCOMPARE(QList<qsizetype>({opened.count(), qsizetype(w.prompts.questions.size())}),
+                 QList<qsizetype>({0, 1}));
+        w.model.markUnchanged();
+
+        QCOMPARE(QStringList({dropOn(w.window, {url("notes.txt")}),
+                              dropOn(w.window, {url("folder.orv")}),
+                              dropOn(w.window, {url("Pedals.ORV"), url("notes.txt")}),
+                              dropOn(w.window, {QUrl("https://example.org/a.orv")})}),
+                 QStringList(4, "refused"));
+        QCOMPARE(dropOn(w.window, {url("Pedals.ORV")}), "entered and taken");
+        QVERIFY(opened.wait());
+        QCOMPARE(checkedDelays(w), QList<int>{7});
+
+        QStringList during;
+        const auto handOverNow = [&] {
+            w.model.setPowerOnDelay(3);
+            w.model.markUnchanged();
+            during << dropOn(w.window, {url("Pedals.ORV")});
+            w.window.openFile(good);
+            during << QString::number(checkedDelays(w).value(0));
+        };
+        connect(w.window.statusWindow(), &StatusWindow::statusChanged, &w.window,
+                [&] { during.isEmpty() ? handOverNow() : void(); });
+        for (int round = 0; round < 2; ++round) {
+            const qsizetype openedBefore = opened.count();
+            if (round == 0) {
+                trigger(w, "mnuWrite");
+                w.settle();
+            } else {
+                whenShown<SettingsDialog>(&w.window, [&](SettingsDialog *dialog) {
+                    handOverNow();
+                    dialog->reject();
+                });
+                QTest::mouseClick(w.control<QWidget>("cmdSettings0"), Qt::LeftButton);
+            }
+            QCOMPARE(during.mid(2 * round), QStringList({"refused", "3"}));
+            QVERIFY(opened.count() > openedBefore || opened.wait());
+            QCOMPARE(checkedDelays(w), QList<int>{7});
+        }
+        QCOMPARE(opened.count(), 3);
     }
 
     // Exit and the close box end the program only when nothing is lost: after No, or Yes and a
@@ -253,7 +366,8 @@ private Q_SLOTS:
             const QString path = dir.filePath("at-exit.ORV");
             WindowTest w;
             w.startViewing();
-            w.link.markWritten(1);
+            trigger(w, "mnuWrite");
+            w.settle();
             QSignalSpy ended(&w.window, &MainWindow::programEnded);
             if (exit.answer) {
                 makeUnsavedChange(w.model);
@@ -265,13 +379,15 @@ private Q_SLOTS:
                 QVERIFY(!w.window.close()); // the window only ever hides itself
             else
                 trigger(w, "mnuExit");
+            w.settle();
             QCOMPARE(w.prompts.questions.size() + w.prompts.unexpectedQuestions,
                      std::size_t(exit.answer ? 1 : 0));
             QCOMPARE(ended.count(), exit.ends ? 1 : 0);
             QCOMPARE(w.window.isVisible(), !exit.ends);
             QCOMPARE(w.devices.openHandleCount(), exit.ends ? 0 : 1);
-            QCOMPARE(w.devices.device(0).attached, std::optional<bool>(!exit.ends));
-            QCOMPARE(w.devices.device(1).restartCount, exit.ends ? 1 : 0);
+            QCOMPARE(w.devices.device(0).restartCount, exit.ends ? 1 : 0);
+            QCOMPARE(w.devices.device(1).attached,
+                     exit.ends ? std::optional(false) : std::optional<bool>());
             QCOMPARE(readFile(path).size(), exit.saveDialog == "saved" ? 512 : 0);
         }
     }
@@ -306,6 +422,7 @@ private Q_SLOTS:
             w.window.onDeviceMenuTriggered(1);
         });
         trigger(w, "mnuWrite");
+        w.settle();
         QVERIFY(updates > 1);
         QCOMPARE(progress->size(), QSize(208, 42));
         QCOMPARE(progress->objectName() + ": " + progress->windowTitle(),
@@ -331,7 +448,7 @@ private Q_SLOTS:
                 QCOMPARE(dialog->channelIndex(), channel);
                 const QImage before = w.control<GraphView>("picGraph")->shownImage();
                 w.devices.device(0).liveValues[channel] = 255;
-                w.link.pollDevice();
+                w.poll();
                 QVERIFY(w.control<GraphView>("picGraph")->shownImage() != before);
                 dialog->reject();
             });

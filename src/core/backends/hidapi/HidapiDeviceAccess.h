@@ -14,14 +14,16 @@ namespace orvex {
 // interface) and talks to this program through a vendor interface, each its own hidraw node.
 // An open takes the interface whose report descriptor declares report ID 1 with the requested
 // output and input lengths; failing that, one with a vendor-defined usage page; failing that,
-// the first.  Exchanges are bounded by a short time-out, so a silent device costs the window
-// thread little, and restarts reset the USB device through libusb.
+// the first.  Exchanges are bounded by a time-out, and restarts reset the USB device through
+// libusb.
 class HidapiDeviceAccess : public DeviceAccess
 {
 public:
-    // How long an exchange waits for its reply.  A full-speed HID round trip takes a few
-    // milliseconds; docs/developing.md explains the figure.
-    static constexpr int kReplyTimeoutMs = 50;
+    // How long an exchange waits for its reply.  A round trip usually takes a few milliseconds,
+    // but a slow firmware, a low-speed device or a busy hub can take far longer; the exchanges
+    // run on the device thread, so waiting costs the window nothing.  docs/developing.md
+    // explains the figure.
+    static constexpr int kReplyTimeoutMs = 1000;
 
     // At most this many stale input reports are drained before a request, and at most this
     // many foreign ones are passed over while waiting for a reply: a device that floods the
