@@ -229,11 +229,25 @@ TEST(ConfigImage, OneValueOutOfRangeRejectsTheImageAndLeavesTheModelAsItWas)
     Configuration other = defaultConfiguration(); // valid, and different in every channel
     for (ChannelSettings &channel : other.channels)
         channel.hysteresis = 2;
-    // The highest steps, periodic, hysteresis and mode of the last channel, and delay.
-    const std::pair<int, int> limits[] = {{464, 6}, {466, 100}, {467, 2}, {468, 3}, {508, 30}};
-    for (const auto &[address, highest] : limits) {
+    // The highest steps, periodic, hysteresis and mode of the last channel, and delay; what a
+    // refusal names.
+    const std::tuple<int, int, const char *> limits[] = {{464, 6, "number of steps"},
+                                                         {466, 100, "periodic keystrokes"},
+                                                         {467, 2, "hysteresis"},
+                                                         {468, 3, "outputs"},
+                                                         {508, 30, "power-on delay"}};
+    for (const auto &[address, highest, value] : limits) {
         ConfigImage image = encodeImage(other);
         image[address] = std::uint8_t(highest + 1);
+        const std::optional<ImageFault> fault = findImageFault(image);
+        ASSERT_TRUE(fault);
+        EXPECT_EQ(*fault, (ImageFault{address, address < 480 ? 5 : -1, fault->value,
+                                      std::uint8_t(highest + 1), std::uint8_t(highest)}));
+        EXPECT_STREQ(fault->value, value);
+        image[2] = 0xFF; // a key: any byte
+        image[66] = 101; // the first of two faults, by its place in the image
+        EXPECT_EQ(findImageFault(image)->offset, 66);
+        image[66] = 0;
         QSignalSpy announced(&model, &ConfigModel::configurationChanged);
         EXPECT_FALSE(decodeImage(model, image)) << address;
         EXPECT_EQ(model.configuration(), Configuration{});
