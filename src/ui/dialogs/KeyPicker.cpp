@@ -180,8 +180,12 @@ void KeyPicker::onFocusTimer()
     // The focus can only move once the picker is on screen; until then keep waiting.
     if (!isVisible())
         return;
-    if (QPushButton *button = keyButton(m_key))
+    if (QPushButton *button = keyButton(m_key)) {
+        // The focus is handed over for the keyboard, so it is shown as the keyboard's focus is:
+        // the current key is framed before the user has pressed a key.
+        setAttribute(Qt::WA_KeyboardFocusChange);
         button->setFocus(Qt::OtherFocusReason);
+    }
     tmrSetFocus->stop();
 }
 

@@ -307,9 +307,10 @@ private Q_SLOTS:
     }
 
     // A click on the graph picks a key for the section under it, with its modifier boxes ticked,
-    // for OK to store, and the keyboard carries on from that section.  The picker is kept after
-    // a pick and unloaded by Escape, as by its close box; a key without a button of its own
-    // gets no focus.  Without keyboard output neither a click nor Enter picks anything.
+    // for OK to store, and the keyboard carries on from that section; the section's key is
+    // framed for the keyboard.  The picker is kept after a pick and unloaded by Escape, as by
+    // its close box; a key without a button of its own gets no focus.  Without keyboard output
+    // neither a click nor Enter picks anything.
     void graphClicksPickKeys()
     {
         DialogTest w;
@@ -341,7 +342,14 @@ private Q_SLOTS:
         QCOMPARE(graph->selectedSection(), 31);
         QPointer<KeyPicker> kept = dialog.keyPicker();
         QVERIFY(kept && !kept->isVisible());
-        pickFor(540, 0, [](KeyPicker *picker) { picker->keyButton(0x05)->click(); });
+        pickFor(540, 0, [](KeyPicker *picker) {
+            picker->activateWindow();
+            QTRY_VERIFY(picker->isActiveWindow());
+            const QImage unmarked = picker->keyButton(0)->grab().toImage();
+            picker->onFocusTimer(); // the current key is framed, though no key was pressed
+            QVERIFY(picker->keyButton(0)->grab().toImage() != unmarked);
+            picker->keyButton(0x05)->click();
+        });
         QCOMPARE(dialog.keyPicker(), kept.data());
         QCOMPARE(dialog.workSettings().keys[0], 0x05);
         pickFor(540, 0, [](KeyPicker *picker) {
