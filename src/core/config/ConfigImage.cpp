@@ -135,12 +135,13 @@ bool decodeImage(ConfigModel &model, const ConfigImage &image)
     const std::optional<Configuration> configuration = decodeConfiguration(image);
     if (!configuration)
         return false;
-    model.replaceConfiguration(*configuration);
     // Each threshold follows the hysteresis byte as stored, before a channel without keyboard
     // output was given the default setting in its record: such a channel, stored with 0, moves
     // at 8, not at Medium's 12.
+    std::array<std::uint8_t, kChannelCount> storedHysteresis{};
     for (int c = 0; c < kChannelCount; ++c)
-        model.setHysteresisThreshold(image[blockStart(c) + kHysteresisOffset], c);
+        storedHysteresis[c] = image[blockStart(c) + kHysteresisOffset];
+    model.replaceConfiguration(*configuration, storedHysteresis);
     return true;
 }
 
