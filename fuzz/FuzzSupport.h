@@ -80,14 +80,18 @@ struct ModelSnapshot
     std::array<std::uint8_t, kChannelCount> thresholds;
 };
 
-// A threshold is 8, 12 or 16, following the channel's hysteresis setting.
+// A threshold is 8, 12 or 16.  A channel with keyboard output moves at its hysteresis setting's;
+// one without keeps the threshold of the setting it was stored with, while its record gets the
+// default setting.
 inline bool hasValidThreshold(const ConfigModel &model, int c)
 {
-    return model.hysteresisThreshold(c) == 8 + 4 * model.channel(c).hysteresis;
+    const int threshold = model.hysteresisThreshold(c);
+    if (isKeyboardEnabled(model.channel(c).mode))
+        return threshold == 8 + 4 * model.channel(c).hysteresis;
+    return threshold == 8 || threshold == 12 || threshold == 16;
 }
 
-// Every value of the model within the ranges the device accepts, and each threshold matching
-// its hysteresis setting.
+// Every value of the model within the ranges the device accepts, and each threshold valid.
 inline bool isWithinRanges(const ConfigModel &model)
 {
     for (int c = 0; c < kChannelCount; ++c) {

@@ -77,6 +77,10 @@ if [ -f "$metainfo" ]; then
         fail "metainfo does not launch the desktop file"
     grep -q '<mediatype>application/x-orvex-configuration</mediatype>' "$metainfo" ||
         fail "metainfo does not say the program opens configuration files"
+    # The licence software centres show is the one in LICENSE ("MIT License" gives "MIT").
+    licence=$(head -n 1 "$(dirname "$0")/../../LICENSE")
+    grep -q "<project_license>${licence% License}</project_license>" "$metainfo" ||
+        fail "metainfo does not name the licence of LICENSE (${licence% License})"
     # appstreamcli only counts when it works without the network.
     if command -v appstreamcli >/dev/null; then
         appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the metainfo"

@@ -108,6 +108,9 @@ expect_offers 'orvexctl show Config.ORV ' --json --help
 expect_among 'orvex-config -' $(help_options <<<"$("$bin/orvex-config" --help)" | grep -- '^--')
 expect_offers 'orvex-config ' Config.ORV 'Left pedal.orv' pedals.orv Folder backup.json notes.txt
 expect_offers 'orvex-config --emulator sock --simulate p' pedals.orv
+# The word for the emulator's default socket, in both programs.
+expect_offers 'orvexctl devices --emulator de' default
+expect_offers 'orvex-config --emulator de' default
 expect_offers 'orvex-config pedals.orv '
 
 if ((failures)); then

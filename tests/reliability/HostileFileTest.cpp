@@ -72,19 +72,39 @@ TEST_F(HostileFiles, AreRefusedAtOnceAndLeaveTheModel)
     ASSERT_TRUE(writeFile(path("huge.ORV"), {}));
     ASSERT_EQ(::truncate(local("huge.ORV"), off_t{4} << 30), 0); // four sparse gigabytes
 
-    const std::pair<QString, FileStatus> files[] = {
-        {path("folder.ORV"), FileStatus::OpenError},
-        {path("fifo.ORV"), FileStatus::OpenError}, // without a writer, a plain open would block
-        {QStringLiteral("/dev/zero"), FileStatus::OpenError}, // never ends
-        {path("dangling.ORV"), FileStatus::OpenError},
-        {path("secret.ORV"), FileStatus::OpenError},
-        {path("huge.ORV"), FileStatus::InvalidFile}, // its length alone refuses it
+    ConfigImage badPeriodic = encodeImage(defaultConfiguration());
+    badPeriodic[226] = 101;
+    ASSERT_TRUE(writeFile(path("periodic.ORV"), bytesOf(badPeriodic)));
+    ASSERT_TRUE(writeFile(path("six.ORV"), "abcdef"));
+
+    const std::tuple<QString, FileStatus, QString> files[] = {
+        {path("folder.ORV"), FileStatus::OpenError, "it is a folder"},
+        // without a writer, a plain open would block
+        {path("fifo.ORV"), FileStatus::OpenError, "it is a pipe, not a file"},
+        {"/dev/zero", FileStatus::OpenError, "it is a device, not a file"}, // never ends
+        {path("dangling.ORV"), FileStatus::OpenError,
+         "it is a link to " + path("missing.ORV") + ", which does not exist"},
+        {path("missing.ORV"), FileStatus::OpenError, "no such file"},
+        {path("none/x.ORV"), FileStatus::OpenError,
+         "the folder " + path("none") + " does not exist"},
+        {path("six.ORV/x"), FileStatus::OpenError, "a part of its path is not a folder"},
+        {path("secret.ORV"), FileStatus::OpenError, "no permission to read it"},
+        // its length alone refuses it
+        {path("huge.ORV"), FileStatus::InvalidFile,
+         "it is 4294967296 bytes long; a configuration file is exactly 512 bytes"},
+        {path("six.ORV"), FileStatus::InvalidFile,
+         "it is 6 bytes long; a configuration file is exactly 512 bytes"},
+        {path("periodic.ORV"), FileStatus::InvalidFile,
+         "byte 226 (channel 3, periodic keystrokes) is 101; the largest valid value is 100"},
     };
     makeUnsavedChange(model);
     const ConfigImage before = encodeImage(model);
     asOrdinaryUser([&] {
-        for (const auto &[file, status] : files)
-            EXPECT_EQ(loadConfigFile(model, file), status) << file.toStdString();
+        for (const auto &[file, status, reason] : files) {
+            QString why;
+            EXPECT_EQ(loadConfigFile(model, file, &why), status) << file.toStdString();
+            EXPECT_EQ(why, reason);
+        }
     });
     EXPECT_EQ(encodeImage(model), before);
     EXPECT_TRUE(model.configChanged());
@@ -103,13 +123,16 @@ TEST_F(HostileFiles, SavesThatCannotCompleteKeepTheFileThatWasThere)
         rlim_t maxFileSize;
         FileStatus status;
         bool replaced; // another file afterwards, not the same one rewritten
+        const char *reason;
     };
     const Case cases[] = {
-        {"writable folder", 0700, 0640, RLIM_INFINITY, FileStatus::Ok, true},
-        {"full disk", 0700, 0640, 100, FileStatus::SaveError, false},
-        {"read-only folder", 0500, 0640, RLIM_INFINITY, FileStatus::Ok, false},
-        {"read-only folder and file", 0500, 0440, RLIM_INFINITY, FileStatus::SaveError, false},
-        {"read-only folder, full disk", 0500, 0640, 100, FileStatus::PartlySaved, false},
+        {"writable folder", 0700, 0640, RLIM_INFINITY, FileStatus::Ok, true, ""},
+        {"full disk", 0700, 0640, 100, FileStatus::SaveError, false, "file too large"},
+        {"read-only folder", 0500, 0640, RLIM_INFINITY, FileStatus::Ok, false, ""},
+        {"read-only folder and file", 0500, 0440, RLIM_INFINITY, FileStatus::SaveError, false,
+         "no permission to write in the folder "},
+        {"read-only folder, full disk", 0500, 0640, 100, FileStatus::PartlySaved, false,
+         "file too large"},
     };
     const QString file = path("Config.ORV");
     for (const Case &c : cases) {
@@ -122,10 +145,15 @@ TEST_F(HostileFiles, SavesThatCannotCompleteKeepTheFileThatWasThere)
         makeUnsavedChange(model);
 
         FileStatus status = FileStatus::Ok;
-        asOrdinaryUser([&] { status = saveConfigFile(model, file); }, c.maxFileSize);
+        QString reason;
+        asOrdinaryUser([&] { status = saveConfigFile(model, file, &reason); }, c.maxFileSize);
         ::chmod(QFile::encodeName(m_folder.path()), 0700);
 
         EXPECT_EQ(status, c.status);
+        // The folder is named after what stands in the way.
+        EXPECT_EQ(reason,
+                  c.reason + QString(QByteArray(c.reason).endsWith("folder ") ? m_folder.path()
+                                                                              : QString()));
         EXPECT_EQ(model.configChanged(), status != FileStatus::Ok);
         const struct stat after = fileStatus(file);
         EXPECT_EQ(after.st_mode & 07777, c.fileMode);
@@ -137,6 +165,11 @@ TEST_F(HostileFiles, SavesThatCannotCompleteKeepTheFileThatWasThere)
             EXPECT_LT(readFile(file).size(), kImageSize);
         else
             EXPECT_EQ(readFile(file), m_previous);
+        if (status == FileStatus::PartlySaved) {
+            EXPECT_EQ(fileProblemText("F", status, reason),
+                      "F: Error saving file: file too large. Only part of it could be written, "
+                      "so the file no longer holds a complete configuration.");
+        }
     }
 }
 

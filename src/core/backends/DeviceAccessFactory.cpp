@@ -1,6 +1,7 @@
 #include "core/backends/DeviceAccessFactory.h"
 
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
+#include "core/backends/emulator/EmulatorSocketPath.h"
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
 #include "core/backends/locking/DeviceLock.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
@@ -51,7 +52,8 @@ void addDeviceOptions(QCommandLineParser &parser)
     parser.addOption({kSimulateOption, tr("Use an in-process virtual Device 1 with animated "
                                           "inputs instead of USB devices.")});
     parser.addOption({kEmulatorOption,
-                      tr("Use the virtual devices of the orvex-emulator listening at <path>."),
+                      tr("Use the virtual devices of the orvex-emulator listening at <path>; "
+                         "\"default\" is where it listens unless told otherwise."),
                       tr("path")});
 }
 
@@ -65,8 +67,10 @@ std::optional<DeviceOptions> readDeviceOptions(const QCommandLineParser &parser,
             *error = tr("--emulator needs the path of the emulator's socket.");
             return std::nullopt;
         }
-        // QLocalSocket would look for a bare name in the temporary folder, not here.
-        options.emulatorPath = QFileInfo(path).absoluteFilePath();
+        // QLocalSocket would look for a bare name in the temporary folder, not here.  A socket
+        // file really called "default" is reached as ./default.
+        options.emulatorPath = path == kDefaultSocketWord ? defaultEmulatorSocketPath()
+                                                          : QFileInfo(path).absoluteFilePath();
     }
     if (options.simulate && options.usesEmulator()) {
         *error = tr("--simulate and --emulator cannot be used together.");

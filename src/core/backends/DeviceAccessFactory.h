@@ -14,7 +14,8 @@ namespace orvex {
 struct DeviceOptions
 {
     bool simulate = false; // --simulate: in-process virtual Device 1 with animated inputs
-    QString emulatorPath;  // --emulator PATH: the socket of a running orvex-emulator
+    QString emulatorPath;  // --emulator PATH: the socket of a running orvex-emulator; the word
+                           // "default" stands for where the emulator listens by default
 
     bool usesEmulator() const { return !emulatorPath.isEmpty(); }
 };

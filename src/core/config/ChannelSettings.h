@@ -11,6 +11,10 @@ constexpr int kMaxSections = 32;
 // Steps code of a channel whose range is split into a rising and a falling direction.
 constexpr std::uint8_t kDirectionalSteps = 6;
 
+// The largest codes a channel's settings can hold.
+constexpr std::uint8_t kMaxHysteresis = 2; // High
+constexpr std::uint8_t kMaxPeriodic = 100; // every 10 seconds
+
 // Output modes of a channel (the `mode` field).
 constexpr std::uint8_t kModeKeyboard = 0;
 constexpr std::uint8_t kModeJoystick = 1;

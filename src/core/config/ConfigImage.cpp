@@ -52,18 +52,25 @@ ConfigImage encodeImage(const ConfigModel &model)
 
 namespace {
 
-constexpr std::uint8_t kMaxSteps = kDirectionalSteps;
-constexpr std::uint8_t kMaxPeriodic = 100;
-constexpr std::uint8_t kMaxHysteresis = 2;
-constexpr std::uint8_t kMaxMode = kModeBoth;
+// The values a decoder checks, each with the largest it accepts, in the order of the bytes.
+struct ValueLimit
+{
+    int offset;
+    std::uint8_t largest;
+    const char *value;
+};
 
-// Reads one channel block into `r` (which holds the defaults); false when a value is out of range.
-bool decodeChannel(ChannelSettings &r, const std::uint8_t *block)
+constexpr ValueLimit kChannelLimits[] = {
+    {kStepsOffset, kDirectionalSteps, "number of steps"},
+    {kPeriodicOffset, kMaxPeriodic, "periodic keystrokes"},
+    {kHysteresisOffset, kMaxHysteresis, "hysteresis"},
+    {kModeOffset, kModeBoth, "outputs"},
+};
+
+// Reads one valid channel block into `r`, which holds the defaults.
+void decodeChannel(ChannelSettings &r, const std::uint8_t *block)
 {
     r.steps = block[kStepsOffset];
-    if (r.steps > kMaxSteps)
-        return false;
-
     const int used = sectionsForSteps(r.steps);
     for (int s = 0; s < used; ++s) {
         r.keyOperators[s] = block[2 * s];
@@ -73,18 +80,9 @@ bool decodeChannel(ChannelSettings &r, const std::uint8_t *block)
     // Directional is known from the steps code; the flag bit is not consulted.
     r.repeat = (block[kFlagsOffset] & kFlagRepeat) ? 1 : 0;
     r.preload = (block[kFlagsOffset] & kFlagPreload) ? 1 : 0;
-
     r.periodic = block[kPeriodicOffset];
-    if (r.periodic > kMaxPeriodic)
-        return false;
-
     r.hysteresis = block[kHysteresisOffset];
-    if (r.hysteresis > kMaxHysteresis)
-        return false;
-
     r.mode = block[kModeOffset];
-    if (r.mode > kMaxMode)
-        return false;
 
     // Keyboard output without steps cannot work: turn the keyboard off, keep the joystick.
     if (isKeyboardEnabled(r.mode) && r.steps == 0)
@@ -100,21 +98,34 @@ bool decodeChannel(ChannelSettings &r, const std::uint8_t *block)
         r.periodic = 0;
         r.preload = 1;
     }
-    return true;
 }
 
 } // namespace
 
+std::optional<ImageFault> findImageFault(const ConfigImage &image)
+{
+    for (int c = 0; c < kChannelCount; ++c) {
+        for (const ValueLimit &limit : kChannelLimits) {
+            const int offset = blockStart(c) + limit.offset;
+            if (image[offset] > limit.largest)
+                return ImageFault{offset, c, limit.value, image[offset], limit.largest};
+        }
+    }
+    if (image[kPowerOnDelayAddress] > kMaxPowerOnDelay) {
+        return ImageFault{kPowerOnDelayAddress, -1, "power-on delay", image[kPowerOnDelayAddress],
+                          kMaxPowerOnDelay};
+    }
+    return std::nullopt;
+}
+
 std::optional<Configuration> decodeConfiguration(const ConfigImage &image)
 {
+    if (findImageFault(image))
+        return std::nullopt;
     // Sections that the image does not fill come back as "Not Used" with no modifiers.
     Configuration configuration = defaultConfiguration();
-    for (int c = 0; c < kChannelCount; ++c) {
-        if (!decodeChannel(configuration.channels[c], image.data() + blockStart(c)))
-            return std::nullopt;
-    }
-    if (image[kPowerOnDelayAddress] > kMaxPowerOnDelay)
-        return std::nullopt;
+    for (int c = 0; c < kChannelCount; ++c)
+        decodeChannel(configuration.channels[c], image.data() + blockStart(c));
     configuration.powerOnDelay = image[kPowerOnDelayAddress];
     return configuration;
 }
@@ -122,9 +133,16 @@ std::optional<Configuration> decodeConfiguration(const ConfigImage &image)
 bool decodeImage(ConfigModel &model, const ConfigImage &image)
 {
     const std::optional<Configuration> configuration = decodeConfiguration(image);
-    if (configuration)
-        model.replaceConfiguration(*configuration);
-    return configuration.has_value();
+    if (!configuration)
+        return false;
+    // Each threshold follows the hysteresis byte as stored, before a channel without keyboard
+    // output was given the default setting in its record: such a channel, stored with 0, moves
+    // at 8, not at Medium's 12.
+    std::array<std::uint8_t, kChannelCount> storedHysteresis{};
+    for (int c = 0; c < kChannelCount; ++c)
+        storedHysteresis[c] = image[blockStart(c) + kHysteresisOffset];
+    model.replaceConfiguration(*configuration, storedHysteresis);
+    return true;
 }
 
 } // namespace orvex

@@ -43,11 +43,28 @@ void encodeImage(const Configuration &configuration, ConfigImage &image);
 ConfigImage encodeImage(const Configuration &configuration);
 ConfigImage encodeImage(const ConfigModel &model);
 
+// A value of an image that the decoder refuses: where it is, what it holds and the most it may.
+struct ImageFault
+{
+    int offset;        // 0..511
+    int channel;       // 0..5, or -1 for the power-on delay
+    const char *value; // "number of steps", "periodic keystrokes", ...
+    std::uint8_t found;
+    std::uint8_t largest;
+
+    bool operator==(const ImageFault &) const = default;
+};
+
+// The first value, in the order of the bytes, that makes the image invalid; nothing for a
+// valid image.
+std::optional<ImageFault> findImageFault(const ConfigImage &image);
+
 // The configuration an image holds, or nothing when any value is out of range.
 std::optional<Configuration> decodeConfiguration(const ConfigImage &image);
 
-// Validates the image and, when it is valid, loads it into the model and returns true.  A
-// rejected image leaves the model exactly as it was.  The changed flag is never touched.
+// Validates the image and, when it is valid, loads it into the model and returns true; the
+// thresholds follow the hysteresis bytes as stored.  A rejected image leaves the model exactly
+// as it was.  The changed flag is never touched.
 bool decodeImage(ConfigModel &model, const ConfigImage &image);
 
 } // namespace orvex

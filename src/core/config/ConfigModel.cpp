@@ -48,8 +48,18 @@ void ConfigModel::resetSettings()
 
 void ConfigModel::replaceConfiguration(const Configuration &configuration)
 {
+    std::array<std::uint8_t, kChannelCount> settings{};
+    for (int c = 0; c < kChannelCount; ++c)
+        settings[c] = configuration.channels[c].hysteresis;
+    replaceConfiguration(configuration, settings);
+}
+
+void ConfigModel::replaceConfiguration(
+    const Configuration &configuration,
+    const std::array<std::uint8_t, kChannelCount> &hysteresisSettings)
+{
     m_configuration = configuration;
-    applyThresholds();
+    applyThresholds(hysteresisSettings);
     Q_EMIT configurationChanged(m_configuration);
 }
 
@@ -88,11 +98,11 @@ void ConfigModel::restoreHysteresisThreshold(int channel)
         setHysteresisThreshold(m_configuration.channels[channel].hysteresis, channel);
 }
 
-void ConfigModel::applyThresholds()
+void ConfigModel::applyThresholds(const std::array<std::uint8_t, kChannelCount> &hysteresisSettings)
 {
     bool changed = false;
     for (int c = 0; c < kChannelCount; ++c)
-        changed = assignThreshold(m_configuration.channels[c].hysteresis, c) || changed;
+        changed = assignThreshold(hysteresisSettings[c], c) || changed;
     if (changed)
         Q_EMIT thresholdsChanged(m_hysteresisThreshold);
 }

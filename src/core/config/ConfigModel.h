@@ -60,6 +60,10 @@ public:
 
     // Takes a configuration read from a file, the device or JSON; the changed flag stays.
     void replaceConfiguration(const Configuration &configuration);
+    // The same, with the thresholds of these hysteresis settings rather than of the records'
+    // (a decoded image: a channel without keyboard output keeps the one it was stored with).
+    void replaceConfiguration(const Configuration &configuration,
+                              const std::array<std::uint8_t, kChannelCount> &hysteresisSettings);
 
     // Stores the settings dialog's working copy: a change of anything that is saved marks the
     // configuration changed (nothing clears it here), and the threshold follows the stored
@@ -87,7 +91,7 @@ Q_SIGNALS:
     void thresholdsChanged(const orvex::MovementThresholds &thresholds);
 
 private:
-    void applyThresholds();
+    void applyThresholds(const std::array<std::uint8_t, kChannelCount> &hysteresisSettings);
     bool assignThreshold(std::uint8_t setting, int channel); // true when it changed
 
     Configuration m_configuration;

@@ -2,6 +2,7 @@
 
 #include "core/config/ChannelSettings.h"
 
+#include <QRegularExpression>
 #include <array>
 
 namespace orvex {
@@ -191,6 +192,41 @@ QString getOperatorText(std::uint8_t operators)
 QString keyLabel(std::uint8_t key, std::uint8_t operators)
 {
     return getOperatorText(operators) + getKeyName(key);
+}
+
+std::optional<KeyChoice> keyFromLabel(const QString &label, QString *problem)
+{
+    static const QRegularExpression modifier(QStringLiteral("^\\[(ctrl|shift|alt)\\]\\s*"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    // A bracketed word other than a modifier; "[ {" is a key, so the word needs its "]".
+    static const QRegularExpression unknownModifier(QStringLiteral("^\\[\\w+\\]"));
+    const auto fail = [problem](const QString &why) {
+        if (problem != nullptr)
+            *problem = why;
+        return std::nullopt;
+    };
+
+    KeyChoice choice;
+    QString rest = label.simplified();
+    for (QRegularExpressionMatch match = modifier.match(rest); match.hasMatch();
+         match = modifier.match(rest)) {
+        const QString word = match.captured(1).toLower();
+        choice.operators |= word == QLatin1String("ctrl")    ? kOperatorCtrl
+                            : word == QLatin1String("shift") ? kOperatorShift
+                                                             : kOperatorAlt;
+        rest = rest.mid(match.capturedLength());
+    }
+    if (const QRegularExpressionMatch match = unknownModifier.match(rest); match.hasMatch()) {
+        return fail(QStringLiteral("\"%1\" is not a modifier ([ctrl], [shift] or [alt])")
+                        .arg(match.captured()));
+    }
+    for (const KeyEntry &entry : kKeys) {
+        if (rest.compare(QLatin1String(entry.name), Qt::CaseInsensitive) == 0) {
+            choice.key = entry.code;
+            return choice;
+        }
+    }
+    return fail(QStringLiteral("\"%1\" is not a key name").arg(rest));
 }
 
 } // namespace orvex

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace orvex {
@@ -34,5 +35,20 @@ QString getOperatorText(std::uint8_t operators);
 
 // A step's key as the step graph labels it: the modifiers, then the name ("[ctrl] Delete").
 QString keyLabel(std::uint8_t key, std::uint8_t operators);
+
+// A step's key and the modifier bits sent with it.
+struct KeyChoice
+{
+    std::uint8_t key = 0;
+    std::uint8_t operators = 0;
+
+    bool operator==(const KeyChoice &) const = default;
+};
+
+// Reads a label back as keyLabel() writes it: modifiers in brackets, in any order, then a key
+// name of the table ("[shift] [ctrl] page up"); case and the spaces between words do not
+// matter.  Nothing when a bracketed word is no modifier or the rest no key name; `problem`
+// then says which.
+std::optional<KeyChoice> keyFromLabel(const QString &label, QString *problem = nullptr);
 
 } // namespace orvex

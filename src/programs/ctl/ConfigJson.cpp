@@ -3,11 +3,11 @@
 #include "core/config/ConfigModel.h"
 #include "core/config/SettingNames.h"
 #include "core/keys/KeyNames.h"
+#include "programs/ctl/JsonFields.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <cmath>
 #include <limits>
 
 namespace orvex::ctl {
@@ -15,6 +15,232 @@ namespace orvex::ctl {
 namespace {
 
 constexpr int kByteMax = std::numeric_limits<std::uint8_t>::max();
+constexpr std::uint8_t kAllOperators = kOperatorCtrl | kOperatorShift | kOperatorAlt;
+
+const QString kKeysField = QStringLiteral("keys");
+const QString kKeyOperatorsField = QStringLiteral("keyOperators");
+const QString kKeyNamesField = QStringLiteral("keyNames");
+const QString kChannelsField = QStringLiteral("channels");
+
+// One setting that the JSON carries as a code, as a name, or as both.
+struct CodedSetting
+{
+    QString code; // "steps"
+    QString name; // "stepsName"
+    int min;
+    int max;
+    QString (*nameOf)(std::uint8_t);
+    std::optional<std::uint8_t> (*fromName)(const QString &);
+    QString names;    // what the name takes, for a message
+    QString codeHint; // added to the message for a code out of range
+};
+
+QString axisNames()
+{
+    QStringList names;
+    for (const JoystickAxis &axis : joystickAxes())
+        names << QString::fromLatin1(axis.name);
+    return names.join(QStringLiteral(", ")) + QStringLiteral(", or a code such as 0x30");
+}
+
+const CodedSetting &powerOnDelaySetting()
+{
+    // clang-format off
+    static const CodedSetting setting{
+        QStringLiteral("powerOnDelay"), QStringLiteral("powerOnDelayName"), 0, kMaxPowerOnDelay,
+        powerOnDelayName, powerOnDelayFromName, QStringLiteral("Disabled, or 1 to 30 sec"), {}};
+    // clang-format on
+    return setting;
+}
+
+// The settings of a channel other than its keys, in the order they are checked: the steps
+// first, because they decide how many keys there are.
+const std::array<CodedSetting, 7> &channelSettings()
+{
+    // clang-format off
+    static const std::array<CodedSetting, 7> settings{{
+        {QStringLiteral("steps"), QStringLiteral("stepsName"), 1, kDirectionalSteps,
+         stepsName, stepsFromName, QStringLiteral("2, 4, 8, 16, 32 or Directional"),
+         QStringLiteral("steps is a code: 1-5 for 2, 4, 8, 16 or 32 steps, 6 for Directional; "
+                        "stepsName takes the number of steps")},
+        {QStringLiteral("hysteresis"), QStringLiteral("hysteresisName"), 0, kMaxHysteresis,
+         hysteresisName, hysteresisFromName, QStringLiteral("Low, Medium or High"), {}},
+        {QStringLiteral("repeat"), QStringLiteral("repeatName"), 0, 1,
+         offOnName, offOnFromName, QStringLiteral("Off or On"), {}},
+        {QStringLiteral("periodic"), QStringLiteral("periodicName"), 0, kMaxPeriodic,
+         [](std::uint8_t periodic) { return periodicName(periodic); }, periodicFromName,
+         QStringLiteral("Disabled, or seconds from 0.1 to 10 in tenths (\"0.5 sec\")"),
+         QStringLiteral("periodic counts tenths of a second; periodicName takes seconds")},
+        {QStringLiteral("preload"), QStringLiteral("preloadName"), 0, 1,
+         offOnName, offOnFromName, QStringLiteral("Off or On"), {}},
+        {QStringLiteral("mode"), QStringLiteral("outputs"), 0, kModeBoth,
+         outputsName, outputsFromName,
+         QStringLiteral("Keyboard, Joystick, \"Keyboard, Joystick\" or None"), {}},
+        {QStringLiteral("axis"), QStringLiteral("axisName"), 0, kByteMax,
+         axisName, axisFromName, axisNames(), {}},
+    }};
+    // clang-format on
+    return settings;
+}
+
+// Where each setting is in channelSettings().
+enum SettingIndex { kSteps, kHysteresis, kRepeat, kPeriodic, kPreload, kMode, kAxis };
+
+QStringList channelFields()
+{
+    QStringList fields;
+    for (const CodedSetting &setting : channelSettings())
+        fields << setting.code << setting.name;
+    fields << kKeysField << kKeyOperatorsField << kKeyNamesField;
+    return fields;
+}
+
+QString prefix(const JsonFields &fields)
+{
+    return fields.path().isEmpty() ? QString() : fields.path() + QStringLiteral(": ");
+}
+
+// "<a> and <b> disagree (<b> is <b's name>); change one ...": both values and what to do.
+bool disagree(JsonFields &fields, const QString &named, const QString &coded,
+              const QString &codedMeaning, const QString &remedy)
+{
+    return fields.fail(QStringLiteral("%1%2 and %3 disagree (%3 is %4); change one to match "
+                                      "the other, or %5")
+                           .arg(prefix(fields), named, coded, codedMeaning, remedy));
+}
+
+// The setting's value from its code, its name or both; they must agree.
+std::optional<std::uint8_t> readCoded(JsonFields &fields, const CodedSetting &setting)
+{
+    const bool hasCode = fields.has(setting.code), hasName = fields.has(setting.name);
+    if (!hasCode && !hasName) {
+        fields.fail(QStringLiteral("%1neither %2 nor %3 is given")
+                        .arg(prefix(fields), setting.code, setting.name));
+        return std::nullopt;
+    }
+    std::optional<int> coded;
+    if (hasCode) {
+        coded = fields.integer(setting.code, setting.min, setting.max);
+        if (!coded) {
+            if (!setting.codeHint.isEmpty())
+                fields.fail(fields.error() + QStringLiteral(" (%1)").arg(setting.codeHint));
+            return std::nullopt;
+        }
+        if (!hasName)
+            return static_cast<std::uint8_t>(*coded);
+    }
+
+    const std::optional<QString> text = fields.name(setting.name);
+    if (!text)
+        return std::nullopt;
+    const std::optional<std::uint8_t> named = setting.fromName(*text);
+    if (!named) {
+        fields.fail(QStringLiteral("%1: %2 is not valid; %3 takes %4")
+                        .arg(fields.where(setting.name), describeJson(fields.value(setting.name)),
+                             setting.name, setting.names));
+        return std::nullopt;
+    }
+    if (coded && *coded != *named) {
+        const auto code = static_cast<std::uint8_t>(*coded);
+        disagree(fields, setting.name + QLatin1Char(' ') + describeJson(fields.value(setting.name)),
+                 setting.code + QLatin1Char(' ') + QString::number(code),
+                 QStringLiteral("\"%1\"").arg(setting.nameOf(code)),
+                 QStringLiteral("remove one of them"));
+        return std::nullopt;
+    }
+    return *named;
+}
+
+// A channel's keys as the JSON gives them: by name, by code, or both; each array present holds
+// exactly one entry per step.
+struct StepKeys
+{
+    std::optional<QStringList> names;
+    std::optional<QList<std::uint8_t>> keys;
+    std::optional<QList<std::uint8_t>> operators;
+};
+
+std::optional<StepKeys> readStepKeys(JsonFields &fields, std::uint8_t steps)
+{
+    const int sections = sectionsForSteps(steps);
+    const QString needs = steps == kDirectionalSteps
+                              ? QStringLiteral("Directional needs")
+                              : QStringLiteral("%1 steps need").arg(sections);
+    if (!fields.has(kKeyNamesField)) {
+        for (const QString &field : {kKeysField, kKeyOperatorsField}) {
+            if (!fields.has(field)) {
+                fields.fail(QStringLiteral("%1%2 is missing (give keys and keyOperators, or "
+                                           "keyNames)")
+                                .arg(prefix(fields), field));
+                return std::nullopt;
+            }
+        }
+    }
+    StepKeys read;
+    if ((fields.has(kKeyNamesField) &&
+         !(read.names = fields.strings(kKeyNamesField, sections, needs))) ||
+        (fields.has(kKeysField) && !(read.keys = fields.bytes(kKeysField, sections, needs))) ||
+        (fields.has(kKeyOperatorsField) &&
+         !(read.operators = fields.bytes(kKeyOperatorsField, sections, needs))))
+        return std::nullopt;
+    return read;
+}
+
+// The key and modifiers of step `s`: the codes where given (they say more than a name: a code
+// without a name reads "Not Used"), else the name's; a name must agree with the codes.
+std::optional<KeyChoice> stepKey(JsonFields &fields, const StepKeys &given, int s)
+{
+    KeyChoice named;
+    if (given.names) {
+        QString problem;
+        const std::optional<KeyChoice> choice = keyFromLabel(given.names->at(s), &problem);
+        if (!choice) {
+            fields.fail(
+                QStringLiteral("%1[%2]: %3").arg(fields.where(kKeyNamesField)).arg(s).arg(problem));
+            return std::nullopt;
+        }
+        named = *choice;
+    }
+    const KeyChoice coded{given.keys ? given.keys->at(s) : named.key,
+                          given.operators ? given.operators->at(s) : named.operators};
+    if (!given.names)
+        return coded;
+
+    const QString label =
+        QStringLiteral("%1[%2] \"%3\"").arg(kKeyNamesField).arg(s).arg(given.names->at(s));
+    const QString remedy = QStringLiteral("remove keys and keyOperators");
+    if (getKeyName(coded.key) != getKeyName(named.key)) {
+        disagree(fields, label, QStringLiteral("%1[%2] %3").arg(kKeysField).arg(s).arg(coded.key),
+                 QStringLiteral("\"%1\"").arg(getKeyName(coded.key)), remedy);
+        return std::nullopt;
+    }
+    if ((coded.operators & kAllOperators) != named.operators) {
+        const QString modifiers = getOperatorText(coded.operators).trimmed();
+        disagree(fields, label,
+                 QStringLiteral("%1[%2] %3").arg(kKeyOperatorsField).arg(s).arg(coded.operators),
+                 modifiers.isEmpty() ? QStringLiteral("no modifier")
+                                     : QStringLiteral("\"%1\"").arg(modifiers),
+                 remedy);
+        return std::nullopt;
+    }
+    return coded;
+}
+
+// The keys and modifiers of every step in use.
+bool readKeys(JsonFields &fields, std::uint8_t steps, ChannelSettings &settings)
+{
+    const std::optional<StepKeys> given = readStepKeys(fields, steps);
+    if (!given)
+        return false;
+    for (int s = 0; s < sectionsForSteps(steps); ++s) {
+        const std::optional<KeyChoice> key = stepKey(fields, *given, s);
+        if (!key)
+            return false;
+        settings.keys[s] = key->key;
+        settings.keyOperators[s] = key->operators;
+    }
+    return true;
+}
 
 QJsonArray byteArray(const std::uint8_t *bytes, int count)
 {
@@ -31,71 +257,20 @@ QJsonObject channelToJson(const ChannelSettings &channel)
     for (int s = 0; s < sections; ++s)
         keyNames.append(keyLabel(channel.keys[s], channel.keyOperators[s]));
 
-    return QJsonObject{
-        {QStringLiteral("steps"), channel.steps},
-        {QStringLiteral("hysteresis"), channel.hysteresis},
-        {QStringLiteral("keys"), byteArray(channel.keys.data(), sections)},
-        {QStringLiteral("keyOperators"), byteArray(channel.keyOperators.data(), sections)},
-        {QStringLiteral("repeat"), channel.repeat},
-        {QStringLiteral("periodic"), channel.periodic},
-        {QStringLiteral("preload"), channel.preload},
-        {QStringLiteral("mode"), channel.mode},
-        {QStringLiteral("axis"), channel.axis},
-        // Readable companions of the numbers above; compose ignores them.
-        {QStringLiteral("stepsName"), stepsName(channel.steps)},
-        {QStringLiteral("hysteresisName"), hysteresisName(channel.hysteresis)},
-        {QStringLiteral("periodicName"), periodicName(channel.periodic)},
-        {QStringLiteral("outputs"), outputsName(channel.mode)},
-        {QStringLiteral("axisName"), axisName(channel.axis)},
-        {QStringLiteral("keyNames"), keyNames},
+    QJsonObject object{
+        {kKeysField, byteArray(channel.keys.data(), sections)},
+        {kKeyOperatorsField, byteArray(channel.keyOperators.data(), sections)},
+        {kKeyNamesField, keyNames},
     };
-}
-
-// How a rejected value is quoted in a message: numbers as written, everything else by kind.
-QString describe(const QJsonValue &value)
-{
-    switch (value.type()) {
-    case QJsonValue::Double: {
-        const double number = value.toDouble();
-        if (std::trunc(number) == number && std::abs(number) < 1e15)
-            return QString::number(static_cast<qint64>(number));
-        return QString::number(number, 'g', 17);
+    const std::uint8_t values[] = {channel.steps,    channel.hysteresis, channel.repeat,
+                                   channel.periodic, channel.preload,    channel.mode,
+                                   channel.axis};
+    const auto &settings = channelSettings();
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        object.insert(settings[i].code, values[i]);
+        object.insert(settings[i].name, settings[i].nameOf(values[i]));
     }
-    case QJsonValue::String:
-        return QStringLiteral("\"%1\"").arg(value.toString());
-    case QJsonValue::Bool:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QJsonValue::Null:
-        return QStringLiteral("null");
-    case QJsonValue::Array:
-        return QStringLiteral("an array");
-    case QJsonValue::Object:
-        return QStringLiteral("an object");
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QStringLiteral("nothing");
-}
-
-QString fieldPath(const QString &path, const QString &field)
-{
-    return path.isEmpty() ? field : path + QLatin1Char('.') + field;
-}
-
-// Checks one value against [min, max]; on failure `error` holds the reason without the path.
-bool checkInteger(const QJsonValue &value, int min, int max, int &result, QString &error)
-{
-    const double number = value.toDouble();
-    if (!value.isDouble() || !std::isfinite(number) || std::trunc(number) != number) {
-        error = QStringLiteral("%1 is not an integer").arg(describe(value));
-        return false;
-    }
-    if (number < min || number > max) {
-        error = QStringLiteral("%1 is out of range %2-%3").arg(describe(value)).arg(min).arg(max);
-        return false;
-    }
-    result = static_cast<int>(number);
-    return true;
+    return object;
 }
 
 } // namespace
@@ -105,10 +280,11 @@ QJsonObject ConfigJson::toJson(const ConfigModel &model)
     QJsonArray channels;
     for (const ChannelSettings &channel : model.channels())
         channels.append(channelToJson(channel));
+    const CodedSetting &delay = powerOnDelaySetting();
     return QJsonObject{
-        {QStringLiteral("powerOnDelay"), model.powerOnDelay()},
-        {QStringLiteral("powerOnDelayName"), powerOnDelayName(model.powerOnDelay())},
-        {QStringLiteral("channels"), channels},
+        {delay.code, model.powerOnDelay()},
+        {delay.name, delay.nameOf(model.powerOnDelay())},
+        {kChannelsField, channels},
     };
 }
 
@@ -135,14 +311,18 @@ bool ConfigJson::fromJson(const QJsonObject &object, ConfigModel &model)
 {
     m_error.clear();
     // Everything is read aside first, so a refusal leaves `model` untouched.
+    JsonFields fields(object, QString());
+    const CodedSetting &delay = powerOnDelaySetting();
+    if (!fields.onlyKnown({delay.code, delay.name, kChannelsField},
+                          QStringLiteral("the configuration")))
+        return fail(fields.error());
+    const std::optional<std::uint8_t> powerOnDelay = readCoded(fields, delay);
+    if (!powerOnDelay)
+        return fail(fields.error());
     Configuration configuration;
-    int delay = 0;
-    if (!readInteger(object, QString(), QStringLiteral("powerOnDelay"), 0, kMaxPowerOnDelay,
-                     delay) ||
-        !readChannels(object, configuration)) {
+    if (!readChannels(object, configuration))
         return false;
-    }
-    configuration.powerOnDelay = static_cast<std::uint8_t>(delay);
+    configuration.powerOnDelay = *powerOnDelay;
     model.replaceConfiguration(configuration);
     return true;
 }
@@ -155,18 +335,17 @@ bool ConfigJson::fail(const QString &message)
 
 bool ConfigJson::readChannels(const QJsonObject &object, Configuration &configuration)
 {
-    const QString path = QStringLiteral("channels");
-    const QJsonValue value = object.value(path);
+    const QJsonValue value = object.value(kChannelsField);
     if (value.isUndefined())
-        return fail(path + QStringLiteral(": missing"));
+        return fail(kChannelsField + QStringLiteral(": missing"));
     if (!value.isArray())
         return fail(QStringLiteral("%1: %2 is not an array of %3 channels")
-                        .arg(path, describe(value))
+                        .arg(kChannelsField, describeJson(value))
                         .arg(kChannelCount));
     const QJsonArray channels = value.toArray();
     if (channels.size() != kChannelCount)
         return fail(QStringLiteral("%1: %2 channels, expected exactly %3")
-                        .arg(path)
+                        .arg(kChannelsField)
                         .arg(channels.size())
                         .arg(kChannelCount));
     for (int c = 0; c < kChannelCount; ++c) {
@@ -180,74 +359,30 @@ bool ConfigJson::readChannels(const QJsonObject &object, Configuration &configur
 bool ConfigJson::readChannel(const QJsonValue &value, const QString &path, ChannelSettings &channel)
 {
     if (!value.isObject())
-        return fail(QStringLiteral("%1: %2 is not an object").arg(path, describe(value)));
-    const QJsonObject object = value.toObject();
+        return fail(QStringLiteral("%1: %2 is not an object").arg(path, describeJson(value)));
+    JsonFields fields(value.toObject(), path);
+    if (!fields.onlyKnown(channelFields(), QStringLiteral("a channel")))
+        return fail(fields.error());
 
-    // Steps 0 only occurs inside an image; a channel in the model always has steps.
-    int steps = 0, hysteresis = 0, repeat = 0, periodic = 0, preload = 0, mode = 0, axis = 0;
-    ChannelSettings settings;
-    if (!readInteger(object, path, QStringLiteral("steps"), 1, kDirectionalSteps, steps))
-        return false;
-    const int sections = sectionsForSteps(static_cast<std::uint8_t>(steps));
-    const bool ok =
-        readInteger(object, path, QStringLiteral("hysteresis"), 0, 2, hysteresis) &&
-        readByteArray(object, path, QStringLiteral("keys"), sections, settings.keys.data()) &&
-        readByteArray(object, path, QStringLiteral("keyOperators"), sections,
-                      settings.keyOperators.data()) &&
-        readInteger(object, path, QStringLiteral("repeat"), 0, 1, repeat) &&
-        readInteger(object, path, QStringLiteral("periodic"), 0, 100, periodic) &&
-        readInteger(object, path, QStringLiteral("preload"), 0, 1, preload) &&
-        readInteger(object, path, QStringLiteral("mode"), 0, kModeBoth, mode) &&
-        readInteger(object, path, QStringLiteral("axis"), 0, kByteMax, axis);
-    if (!ok)
-        return false;
-
-    settings.steps = static_cast<std::uint8_t>(steps);
-    settings.hysteresis = static_cast<std::uint8_t>(hysteresis);
-    settings.repeat = static_cast<std::uint8_t>(repeat);
-    settings.periodic = static_cast<std::uint8_t>(periodic);
-    settings.preload = static_cast<std::uint8_t>(preload);
-    settings.mode = static_cast<std::uint8_t>(mode);
-    settings.axis = static_cast<std::uint8_t>(axis);
-    channel = settings;
-    return true;
-}
-
-bool ConfigJson::readInteger(const QJsonObject &object, const QString &path, const QString &field,
-                             int min, int max, int &result)
-{
-    const QString where = fieldPath(path, field);
-    const QJsonValue value = object.value(field);
-    if (value.isUndefined())
-        return fail(where + QStringLiteral(": missing"));
-    QString reason;
-    if (!checkInteger(value, min, max, result, reason))
-        return fail(where + QStringLiteral(": ") + reason);
-    return true;
-}
-
-bool ConfigJson::readByteArray(const QJsonObject &object, const QString &path, const QString &field,
-                               int expectedLength, std::uint8_t *result)
-{
-    const QString where = fieldPath(path, field);
-    const QJsonValue value = object.value(field);
-    if (value.isUndefined())
-        return fail(where + QStringLiteral(": missing"));
-    if (!value.isArray())
-        return fail(QStringLiteral("%1: %2 is not an array").arg(where, describe(value)));
-    const QJsonArray array = value.toArray();
-    if (array.size() != expectedLength)
-        return fail(QStringLiteral("%1: %2 entries, but the steps need exactly %3")
-                        .arg(where)
-                        .arg(array.size())
-                        .arg(expectedLength));
-    for (int i = 0; i < expectedLength; ++i) {
-        int byte = 0;
-        QString reason;
-        if (!checkInteger(array.at(i), 0, kByteMax, byte, reason))
-            return fail(QStringLiteral("%1[%2]: %3").arg(where).arg(i).arg(reason));
-        result[i] = static_cast<std::uint8_t>(byte);
+    std::array<std::uint8_t, 7> values{};
+    const auto &settings = channelSettings();
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        const std::optional<std::uint8_t> read = readCoded(fields, settings[i]);
+        if (!read)
+            return fail(fields.error());
+        values[i] = *read;
     }
+    ChannelSettings result;
+    if (!readKeys(fields, values[kSteps], result))
+        return fail(fields.error());
+    result.steps = values[kSteps];
+    result.hysteresis = values[kHysteresis];
+    result.repeat = values[kRepeat];
+    result.periodic = values[kPeriodic];
+    result.preload = values[kPreload];
+    result.mode = values[kMode];
+    result.axis = values[kAxis];
+    channel = result;
     return true;
 }
 

@@ -14,12 +14,14 @@ namespace orvex::ctl {
 
 // The configuration as one JSON object, for scripts:
 //
-//   {"powerOnDelay": n, "channels": [six channel objects]}
+//   {"powerOnDelay": n, "powerOnDelayName": "...", "channels": [six channel objects]}
 //
-// Each channel carries the record's integer fields (steps, hysteresis, keys, keyOperators,
-// repeat, periodic, preload, mode, axis), keys and keyOperators holding exactly
-// sectionsForSteps(steps) entries.  toJson() adds readable names next to them (stepsName,
-// axisName, keyNames, ...); fromJson() ignores every field it does not know.
+// Every setting comes in two forms: the code the image stores (steps, hysteresis, repeat,
+// periodic, preload, mode, axis; keys and keyOperators with exactly one entry per step) and its
+// name as the utility shows it (stepsName, hysteresisName, repeatName, periodicName,
+// preloadName, outputs, axisName; keyNames).  toJson() writes both.  fromJson() takes either
+// or both: where both are given they must agree, so that an edit of one is never silently
+// undone by the other.  Fields it does not know are refused.
 class ConfigJson
 {
 public:
@@ -39,10 +41,6 @@ private:
     bool fail(const QString &message);
     bool readChannels(const QJsonObject &object, Configuration &configuration);
     bool readChannel(const QJsonValue &value, const QString &path, ChannelSettings &channel);
-    bool readInteger(const QJsonObject &object, const QString &path, const QString &field, int min,
-                     int max, int &result);
-    bool readByteArray(const QJsonObject &object, const QString &path, const QString &field,
-                       int expectedLength, std::uint8_t *result);
 
     QString m_error;
 };

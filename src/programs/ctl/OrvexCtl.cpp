@@ -2,6 +2,7 @@
 
 #include "core/access/DeviceAccess.h"
 #include "core/backends/DeviceAccessFactory.h"
+#include "core/backends/emulator/EmulatorSocketPath.h"
 #include "core/config/ConfigFile.h"
 #include "core/config/ConfigImage.h"
 #include "core/config/ConfigModel.h"
@@ -19,10 +20,7 @@
 #include "programs/ctl/TerminalTransferView.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -334,6 +332,8 @@ int OrvexCtl::runCommand(const CommandSpec &command, const QStringList &argument
         if (!options)
             return usageError(error, &command);
         m_deviceOptions = *options;
+        if (!emulatorAnswers())
+            return kExitFailure;
     }
 
     switch (command.command) {
@@ -363,6 +363,19 @@ int OrvexCtl::selectedDevice(const QCommandLineParser &parser)
     return -1;
 }
 
+bool OrvexCtl::emulatorAnswers()
+{
+    const QString &path = m_deviceOptions.emulatorPath;
+    if (!m_deviceOptions.usesEmulator() || m_accessOverride != nullptr || emulatorIsListening(path))
+        return true;
+    const QString start = path == defaultEmulatorSocketPath()
+                              ? QStringLiteral("orvex-emulator")
+                              : QStringLiteral("orvex-emulator --socket %1").arg(path);
+    m_console.errorLine(
+        QStringLiteral("no emulator is listening at %1; start it with %2").arg(path, start));
+    return false;
+}
+
 DeviceAccess &OrvexCtl::deviceAccess(std::unique_ptr<DeviceAccess> &owned)
 {
     if (m_accessOverride != nullptr)
@@ -374,9 +387,10 @@ DeviceAccess &OrvexCtl::deviceAccess(std::unique_ptr<DeviceAccess> &owned)
 int OrvexCtl::show(const QCommandLineParser &parser, const QStringList &files)
 {
     ConfigModel model;
-    const FileStatus status = loadConfigFile(model, files.at(0));
+    QString reason;
+    const FileStatus status = loadConfigFile(model, files.at(0), &reason);
     if (status != FileStatus::Ok) {
-        m_console.errorLine(fileStatusText(status));
+        m_console.errorLine(fileProblemText(files.at(0), status, reason));
         return kExitFailure;
     }
     if (parser.isSet(kJsonOption))
@@ -389,22 +403,22 @@ int OrvexCtl::show(const QCommandLineParser &parser, const QStringList &files)
 int OrvexCtl::compose(const QStringList &files)
 {
     const QString &jsonPath = files.at(0);
+    const bool fromInput = jsonPath == QLatin1String("-");
     QByteArray text;
-    if (jsonPath == QLatin1String("-")) {
+    if (fromInput) {
         text = m_console.readAllInput();
     } else {
         // Only regular files of a sensible size: a FIFO would block and /dev/zero never ends.
         constexpr qint64 kMaxJsonSize = 1 << 20;
-        const QFileInfo info(jsonPath);
-        QFile file(jsonPath);
-        if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-            m_console.errorLine(fileStatusText(FileStatus::OpenError));
-            return kExitFailure;
-        }
-        text = file.read(kMaxJsonSize + 1);
-        if (text.size() > kMaxJsonSize) {
+        QString reason;
+        const FileStatus status = readSmallFile(jsonPath, kMaxJsonSize, text, &reason);
+        if (status == FileStatus::InvalidFile) {
             m_console.errorLine(
                 QStringLiteral("%1: larger than 1 MiB, not a configuration").arg(jsonPath));
+            return kExitFailure;
+        }
+        if (status != FileStatus::Ok) {
+            m_console.errorLine(fileProblemText(jsonPath, status, reason));
             return kExitFailure;
         }
     }
@@ -412,7 +426,8 @@ int OrvexCtl::compose(const QStringList &files)
     ConfigModel model;
     ConfigJson json;
     if (!json.fromJson(text, model)) {
-        m_console.errorLine(json.errorString());
+        m_console.errorLine(fromInput ? json.errorString()
+                                      : QStringLiteral("%1: %2").arg(jsonPath, json.errorString()));
         return kExitFailure;
     }
     const ConfigImage image = encodeImage(model);
@@ -423,9 +438,10 @@ int OrvexCtl::compose(const QStringList &files)
         m_console.errorLine(fileStatusText(FileStatus::InvalidFile));
         return kExitFailure;
     }
-    const FileStatus status = writeImageFile(files.at(1), image);
+    QString reason;
+    const FileStatus status = writeImageFile(files.at(1), image, &reason);
     if (status != FileStatus::Ok) {
-        m_console.errorLine(fileStatusText(status));
+        m_console.errorLine(fileProblemText(files.at(1), status, reason));
         return kExitFailure;
     }
     return kExitSuccess;
@@ -438,9 +454,9 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
         return usageError(QStringLiteral("--device must be 1 or 2"), findCommand("read"));
 
     // A file that cannot be saved is known before the device is read, so no read is wasted.
-    const QFileInfo target(files.at(0));
-    if (target.isDir() || !target.absoluteDir().exists()) {
-        m_console.errorLine(fileStatusText(FileStatus::SaveError));
+    const QString problem = saveTargetProblem(files.at(0));
+    if (!problem.isEmpty()) {
+        m_console.errorLine(fileProblemText(files.at(0), FileStatus::SaveError, problem));
         return kExitFailure;
     }
 
@@ -459,9 +475,10 @@ int OrvexCtl::read(const QCommandLineParser &parser, const QStringList &files)
         return kExitFailure;
     }
 
-    const FileStatus status = writeImageFile(files.at(0), encodeImage(model));
+    QString reason;
+    const FileStatus status = writeImageFile(files.at(0), encodeImage(model), &reason);
     if (status != FileStatus::Ok) {
-        m_console.errorLine(fileStatusText(status));
+        m_console.errorLine(fileProblemText(files.at(0), status, reason));
         return kExitFailure;
     }
     if (view.message())
@@ -477,9 +494,10 @@ int OrvexCtl::write(const QCommandLineParser &parser, const QStringList &files)
 
     // The file is checked before any device is touched.
     ConfigModel model;
-    const FileStatus fileStatus = loadConfigFile(model, files.at(0));
+    QString reason;
+    const FileStatus fileStatus = loadConfigFile(model, files.at(0), &reason);
     if (fileStatus != FileStatus::Ok) {
-        m_console.errorLine(fileStatusText(fileStatus));
+        m_console.errorLine(fileProblemText(files.at(0), fileStatus, reason));
         return kExitFailure;
     }
 

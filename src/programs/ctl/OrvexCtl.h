@@ -51,6 +51,10 @@ private:
     int monitor(const QCommandLineParser &parser);
     int devices(const QCommandLineParser &parser);
 
+    // False, with the message, when the options name an emulator's socket where nothing
+    // listens: that is no emulator, not devices that are unplugged.
+    bool emulatorAnswers();
+
     // The override, or the layer the device options choose (then kept in `owned`).
     DeviceAccess &deviceAccess(std::unique_ptr<DeviceAccess> &owned);
 

@@ -2,10 +2,10 @@
 // configuration utility and orvexctl can be run and scripted without hardware
 // (start them with --emulator PATH).
 
+#include "core/backends/emulator/EmulatorSocketPath.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/platform/linux/SignalNotifier.h"
 #include "programs/emulator/EmulatorServer.h"
-#include "programs/emulator/EmulatorSocketPath.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,6 +24,7 @@ struct EmulatorOptions
     std::array<bool, 2> present{true, false};
     bool animate = false;
     bool verbose = false;
+    bool printSocket = false;
 };
 
 // "1", "2", "1,2" or "none".
@@ -64,7 +65,11 @@ std::optional<EmulatorOptions> parseOptions(const QCoreApplication &app, QString
                                            QStringLiteral("Move the live inputs in slow waves."));
     const QCommandLineOption verboseOption(
         QStringLiteral("verbose"), QStringLiteral("Print every request and reply to stderr."));
-    parser.addOptions({socketOption, devicesOption, animateOption, verboseOption});
+    const QCommandLineOption printSocketOption(
+        QStringLiteral("print-socket"),
+        QStringLiteral("Print the path of the socket it would listen at, and exit."));
+    parser.addOptions(
+        {socketOption, devicesOption, animateOption, verboseOption, printSocketOption});
     parser.process(app);
 
     if (!parser.positionalArguments().isEmpty()) {
@@ -77,6 +82,7 @@ std::optional<EmulatorOptions> parseOptions(const QCoreApplication &app, QString
     options.socketPath = QFileInfo(parser.value(socketOption)).absoluteFilePath();
     options.animate = parser.isSet(animateOption);
     options.verbose = parser.isSet(verboseOption);
+    options.printSocket = parser.isSet(printSocketOption);
     const auto present = parseDeviceList(parser.value(devicesOption));
     if (!present) {
         *error = QStringLiteral("--devices takes 1, 2, 1,2 or none");
@@ -113,6 +119,12 @@ int main(int argc, char *argv[])
     if (!options) {
         err << "orvex-emulator: " << error << Qt::endl;
         return 2;
+    }
+
+    // Scripts ask where the emulator listens rather than work it out themselves.
+    if (options->printSocket) {
+        QTextStream(stdout) << options->socketPath << Qt::endl;
+        return 0;
     }
 
     VirtualDeviceAccess devices;

@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -33,6 +34,13 @@ constexpr std::array<OperatorBox, 3> kOperatorBoxes{{
     {"Shift", rectFromTwips(240, 4260, 1215, 375)},
     {"Alt", rectFromTwips(240, 3960, 1215, 375)},
 }};
+
+bool isEnterKey(const QKeyEvent &event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) &&
+           modifiers == Qt::NoModifier;
+}
 
 QString buttonText(const char *caption)
 {
@@ -78,6 +86,10 @@ void KeyPicker::buildKeyboard()
         button->setGeometry(rectFromTwips(entry.left, entry.top, entry.width, entry.height));
         button->setToolTip(getKeyName(entry.code));
         button->setAccessibleName(getKeyName(entry.code));
+        // A key is never the dialog's default button: Qt would make the first key focused the
+        // default for good, and Enter on a modifier box would then pick that key.  Enter picks
+        // only the key that has the focus (eventFilter), as Space does.
+        button->setAutoDefault(false);
         button->installEventFilter(this);
         m_keys->addButton(button, entry.code);
         m_keyButtons[entry.code] = button;
@@ -129,9 +141,14 @@ void KeyPicker::onScrollBarMoved(int value)
     picFrame->move(-value, picFrame->y());
 }
 
-// A key reached from the keyboard is slid into view when the keyboard is wider than the window.
+// Enter on a key picks it.  A key reached from the keyboard is slid into view when the keyboard
+// is wider than the window.
 bool KeyPicker::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && isEnterKey(*static_cast<QKeyEvent *>(event))) {
+        static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
     if (event->type() == QEvent::FocusIn)
         scrollIntoView(static_cast<QWidget *>(watched));
     return QDialog::eventFilter(watched, event);
@@ -163,8 +180,12 @@ void KeyPicker::onFocusTimer()
     // The focus can only move once the picker is on screen; until then keep waiting.
     if (!isVisible())
         return;
-    if (QPushButton *button = keyButton(m_key))
+    if (QPushButton *button = keyButton(m_key)) {
+        // The focus is handed over for the keyboard, so it is shown as the keyboard's focus is:
+        // the current key is framed before the user has pressed a key.
+        setAttribute(Qt::WA_KeyboardFocusChange);
         button->setFocus(Qt::OtherFocusReason);
+    }
     tmrSetFocus->stop();
 }
 

@@ -238,9 +238,9 @@ void SettingsDialog::connectRules()
 void SettingsDialog::firstLoad()
 {
     {
+        // The list was built empty.  Written as the user writes numbers: "0,5 sec" where the
+        // comma is the separator.
         const QSignalBlocker blocker(listPeriodic);
-        listPeriodic->clear();
-        // Written as the user writes numbers: "0,5 sec" where the comma is the separator.
         for (int tenths = 0; tenths < kPeriodicEntryCount; ++tenths)
             listPeriodic->addItem(periodicName(static_cast<std::uint8_t>(tenths), QLocale()));
         listPeriodic->setCurrentIndex(-1);

@@ -258,15 +258,14 @@ QString movementText(std::uint8_t direction)
 
 QString spokenKeyText(std::uint8_t key, std::uint8_t keyOperators)
 {
+    // Every modifier the picture shows, also in front of "Not Used".
     QString text;
-    if (key != 0) {
-        if (keyOperators & kOperatorCtrl)
-            text += QStringLiteral("Ctrl+");
-        if (keyOperators & kOperatorShift)
-            text += QStringLiteral("Shift+");
-        if (keyOperators & kOperatorAlt)
-            text += QStringLiteral("Alt+");
-    }
+    if (keyOperators & kOperatorCtrl)
+        text += QStringLiteral("Ctrl+");
+    if (keyOperators & kOperatorShift)
+        text += QStringLiteral("Shift+");
+    if (keyOperators & kOperatorAlt)
+        text += QStringLiteral("Alt+");
     return text + getKeyName(key);
 }
 

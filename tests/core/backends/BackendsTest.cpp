@@ -5,16 +5,22 @@
 #include "core/access/DeviceProtocol.h"
 #include "core/backends/DeviceAccessFactory.h"
 #include "core/backends/emulator/EmulatorDeviceAccess.h"
+#include "core/backends/emulator/EmulatorSocketPath.h"
 #include "core/backends/locking/DeviceLock.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "core/link/DeviceTransport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 namespace orvex {
 namespace {
@@ -134,6 +140,76 @@ TEST_F(EmulatorClientTest, ConnectionsThatFailAreDroppedWithTheirHandles)
         EmulatorDeviceAccess("/nonexistent/a.sock", anHour).OpenHidDevice(0x6148, 6, 6, refused),
         hid::kNotPresent);
     EXPECT_EQ(EmulatorDeviceAccess(path, 200).OpenHidDevice(0x6148, 6, 6, refused), hid::kTimeout);
+}
+
+// sun_path holds 108 bytes: a path of 107 and its terminating NUL is reached, and one byte more
+// is refused without a connection, even where something listens.  A failed attempt leaves
+// nothing behind.
+TEST(EmulatorClient, ReachesTheLongestSocketPathThatFitsWithItsEnd)
+{
+    QTemporaryDir folder;
+    constexpr qsizetype kRoom = sizeof(sockaddr_un::sun_path);
+    for (const qsizetype length : {kRoom - 1, kRoom}) {
+        const QString path =
+            folder.path() + '/' + QString(length - folder.path().size() - 1, QLatin1Char('x'));
+        ASSERT_EQ(QFile::encodeName(path).size(), length);
+        ScriptedServer server(path);
+        EXPECT_EQ(EmulatorClient(path).ensureConnected(), length < kRoom) << length;
+        EXPECT_EQ(emulatorIsListening(path), length < kRoom);
+    }
+    // A client that found no emulator connects to one that starts later.
+    const QString later = folder.filePath("later.sock");
+    EmulatorClient client(later);
+    EXPECT_FALSE(client.ensureConnected());
+    ScriptedServer server(later);
+    EXPECT_TRUE(client.ensureConnected());
+    EXPECT_EQ(client.connectionNumber(), 1);
+}
+
+// Without a runtime folder the socket goes into a folder of this user's own under the temporary
+// folder, which must be nobody else's to enter.
+TEST(EmulatorSocketPath, TheFallbackFolderIsMadePrivateAndCheckedBeforeUse)
+{
+    QTemporaryDir temporary;
+    qputenv("TMPDIR", temporary.path().toUtf8()); // each test runs in a process of its own
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString folder = temporary.filePath(QStringLiteral("orvex-emulator-%1").arg(::getuid()));
+    const QByteArray native = QFile::encodeName(folder);
+    EXPECT_EQ(defaultEmulatorSocketPath(), folder + "/orvex-emulator.sock");
+    QString error;
+    // clang-format off
+    const std::pair<std::function<void()>, bool> cases[] = {
+        {[] {}, true},
+        {[&] { ::mkdir(native, 0700); }, true},
+        {[&] { ::mkdir(native, 0750); }, false},
+        {[&] { ::close(::creat(native, 0600)); }, false},
+        {[&] { QFile::link(temporary.path(), folder); }, false},
+        // given to another user, which only root can do; anyone else keeps a folder of their own
+        {[&] { ::mkdir(native, 0700), void(::chown(native, 1, 1)); }, ::geteuid() != 0}};
+    // clang-format on
+    for (const auto &[make, accepted] : cases) {
+        QFile::remove(folder);
+        QDir(folder).removeRecursively();
+        make();
+        error.clear();
+        EXPECT_EQ(prepareSocketFolder(defaultEmulatorSocketPath(), &error), accepted);
+        EXPECT_EQ(error, accepted ? QString() : folder + " is not a private folder of this user");
+        EXPECT_TRUE(!accepted || QFile::permissions(folder).toInt() == 0x7700);
+    }
+    EXPECT_TRUE(prepareSocketFolder(temporary.filePath("elsewhere.sock"), &error)); // not checked
+    ASSERT_TRUE(QFile(temporary.filePath("file")).open(QIODevice::WriteOnly));
+    qputenv("TMPDIR", QFile::encodeName(temporary.filePath("file"))); // no folder can be made in it
+    EXPECT_FALSE(prepareSocketFolder(defaultEmulatorSocketPath(), &error));
+    EXPECT_TRUE(error.startsWith("Cannot create "));
+    qputenv("TMPDIR",
+            QFile::encodeName(temporary.filePath("missing"))); // not the file system's root
+    const QString fallback =
+        QStringLiteral("/tmp/orvex-emulator-%1/orvex-emulator.sock").arg(::getuid());
+    EXPECT_EQ(defaultEmulatorSocketPath(), fallback);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.filePath("file"))); // not a folder
+    EXPECT_EQ(defaultEmulatorSocketPath(), fallback);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.path()));
+    EXPECT_EQ(defaultEmulatorSocketPath(), temporary.filePath("orvex-emulator.sock"));
 }
 
 // Two DeviceLocks on one folder stand for two programs: a flock belongs to an open file

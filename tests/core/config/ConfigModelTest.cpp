@@ -1,13 +1,12 @@
 // The one configuration of a run: which edits of a channel count as changes, the settings
 // dialog's rules that need no window, what the model marks and announces, the thresholds that
 // follow the hysteresis, and the 512-byte image that files and the device's memory hold.  (The
-// names of the values are proven with orvexctl's tables, but for the user's decimal separator.)
+// names of the values are proven with orvexctl's tables and the settings dialog's lists.)
 
 #include "ModelEditing.h"
 #include "Printers.h"
 #include "core/config/ChannelEditRules.h"
 #include "core/config/ConfigImage.h"
-#include "core/config/SettingNames.h"
 
 #include <QSignalSpy>
 #include <QStringList>
@@ -80,7 +79,6 @@ TEST(ChannelEditRules, StepsAndRepeatEnableTheLists)
                   std::tuple(hysteresis, preload, periodic, afterRepeat))
             << steps << ", " << repeat;
     }
-    EXPECT_EQ(periodicName(55, QLocale(QLocale::German)), "5,5 sec"); // in the user's decimals
 }
 
 TEST(ChannelEditRules, AxesOfOtherJoystickChannelsAreNotOffered)
@@ -216,6 +214,13 @@ TEST(ConfigImage, ChannelsWithoutKeyboardKeepTheirPairsButDecodeToTheDefaults)
     image[64] = 0;          // the first channel's steps
     EXPECT_EQ(decodeConfiguration(image)->channels[1], expected);
     EXPECT_EQ(decodeConfiguration(image)->channels[0].mode, kModeNone);
+
+    // The thresholds follow the hysteresis bytes as stored, not the defaults the records get.
+    image[227] = 2; // the third channel: High, and neither output
+    image[228] = kModeNone;
+    ConfigModel model;
+    ASSERT_TRUE(decodeImage(model, image));
+    EXPECT_EQ(testing::thresholds(model), (std::array<std::uint8_t, 6>{12, 8, 16, 12, 12, 12}));
 }
 
 TEST(ConfigImage, OneValueOutOfRangeRejectsTheImageAndLeavesTheModelAsItWas)
@@ -224,11 +229,25 @@ TEST(ConfigImage, OneValueOutOfRangeRejectsTheImageAndLeavesTheModelAsItWas)
     Configuration other = defaultConfiguration(); // valid, and different in every channel
     for (ChannelSettings &channel : other.channels)
         channel.hysteresis = 2;
-    // The highest steps, periodic, hysteresis and mode of the last channel, and delay.
-    const std::pair<int, int> limits[] = {{464, 6}, {466, 100}, {467, 2}, {468, 3}, {508, 30}};
-    for (const auto &[address, highest] : limits) {
+    // The highest steps, periodic, hysteresis and mode of the last channel, and delay; what a
+    // refusal names.
+    const std::tuple<int, int, const char *> limits[] = {{464, 6, "number of steps"},
+                                                         {466, 100, "periodic keystrokes"},
+                                                         {467, 2, "hysteresis"},
+                                                         {468, 3, "outputs"},
+                                                         {508, 30, "power-on delay"}};
+    for (const auto &[address, highest, value] : limits) {
         ConfigImage image = encodeImage(other);
         image[address] = std::uint8_t(highest + 1);
+        const std::optional<ImageFault> fault = findImageFault(image);
+        ASSERT_TRUE(fault);
+        EXPECT_EQ(*fault, (ImageFault{address, address < 480 ? 5 : -1, fault->value,
+                                      std::uint8_t(highest + 1), std::uint8_t(highest)}));
+        EXPECT_STREQ(fault->value, value);
+        image[2] = 0xFF; // a key: any byte
+        image[66] = 101; // the first of two faults, by its place in the image
+        EXPECT_EQ(findImageFault(image)->offset, 66);
+        image[66] = 0;
         QSignalSpy announced(&model, &ConfigModel::configurationChanged);
         EXPECT_FALSE(decodeImage(model, image)) << address;
         EXPECT_EQ(model.configuration(), Configuration{});

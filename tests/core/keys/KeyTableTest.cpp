@@ -1,5 +1,6 @@
 // The key names and the key picker's buttons, each checked against the design's own table.
-// (The modifiers before a key's name are checked on the step graph's pictures.)
+// (The modifiers before a key's name are checked on the step graph's pictures, but for the bits
+// that name no modifier.)
 
 #include "Printers.h"
 #include "core/keys/KeyNames.h"
@@ -41,12 +42,15 @@ QMap<int, QString> designKeyNames()
     return names;
 }
 
-TEST(KeyNames, EveryCodeHasItsDesignName)
+TEST(KeyNames, EveryCodeAndModifierBitHasItsDesignName)
 {
     const QMap<int, QString> names = designKeyNames();
     for (int code = 0; code <= 0xFF; ++code)
         EXPECT_EQ(getKeyName(std::uint8_t(code)), names.value(code, QStringLiteral("Not Used")))
             << "code " << code;
+    // A file may set any modifier bit; only Ctrl, Shift and Alt are shown.
+    EXPECT_EQ(getOperatorText(0x08), "");
+    EXPECT_EQ(keyLabel(0x04, 0xFF), "[ctrl] [shift] [alt] A");
 }
 
 // One row of the picker: buttons 600 twips apart from `left`, each 615 x 615 unless given.

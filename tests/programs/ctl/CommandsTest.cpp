@@ -6,6 +6,7 @@
 #include "ScriptedHidPlatform.h"
 #include "TestFiles.h"
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
+#include "core/keys/KeyNames.h"
 #include "programs/ctl/ConfigJson.h"
 #include "programs/ctl/Console.h"
 #include "programs/ctl/DeviceSession.h"
@@ -14,6 +15,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -171,7 +173,8 @@ TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
               QString(json).replace("\"periodic\": 25", "\"periodic\": 101").toUtf8());
     writeFile(path("big.json"), QByteArray((1 << 20) + 1, ' '));
     writeFile(path("short.orv"), QByteArray(511, '\0'));
-    const QString outOfRange = "channels[0].periodic: 101 is out of range 0-100";
+    const QString outOfRange = "channels[0].periodic: 101 is out of range 0-100 (periodic counts "
+                               "tenths of a second; periodicName takes seconds)";
     EXPECT_TRUE(
         run({"show", path("in.orv")})
             .out.startsWith(
@@ -181,11 +184,20 @@ TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
                 "Off\n"
                 "  Periodic keystrokes:  2.5 sec\n  Joystick axis:        Vno\n  Step  Key\n"
                 "     1  [ctrl] [alt] Delete\n     2  [shift] Right Win\n\nChannel 2\n"));
+    writeFile(path("good.json"), json.toUtf8());
+    // Each names its file, says what went wrong with it and why.
     const std::pair<QStringList, QString> failures[] = {
-        {{"show", path("short.orv")}, "Invalid configuration file"},
-        {{"show", path("none.orv"), "--json"}, "Error opening the file"},
-        {{"compose", path("bad.json"), path("out.orv")}, outOfRange},
-        {{"compose", path("bad.json"), path("none/out.orv")}, outOfRange},
+        {{"show", path("short.orv")},
+         path("short.orv") + ": Invalid configuration file: it is 511 bytes long; a "
+                             "configuration file is exactly 512 bytes"},
+        {{"show", path("none.orv"), "--json"},
+         path("none.orv") + ": Error opening the file: no such file"},
+        {{"compose", path("bad.json"), path("out.orv")}, path("bad.json") + ": " + outOfRange},
+        {{"compose", path("none.json"), path("out.orv")},
+         path("none.json") + ": Error opening the file: no such file"},
+        {{"compose", path("good.json"), path("none/out.orv")},
+         path("none/out.orv") + ": Error saving file: the folder " + path("none") +
+             " does not exist"},
         {{"compose", path("big.json"), path("out.orv")},
          path("big.json") + ": larger than 1 MiB, not a configuration"}};
     for (const auto &[arguments, message] : failures)
@@ -193,8 +205,119 @@ TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
     EXPECT_EQ(readFile(path("out.orv")), decoded(stored)); // refused, so the old file stays
 }
 
-// The JSON is checked field by field against the image decoder's limits; a refusal leaves the
-// model alone.
+// Configurations that between them hold every step count, every axis and an unknown one, every
+// output mode and a spread of the other values, with keys from the key table.
+std::vector<Configuration> spreadOfConfigurations()
+{
+    std::vector<Configuration> spread;
+    const auto &axes = joystickAxes();
+    const auto keys = keyTable();
+    for (int n = 0; n < 4; ++n) {
+        Configuration c = defaultConfiguration();
+        c.powerOnDelay = static_cast<std::uint8_t>(n * 10);
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            const int i = n * kChannelCount + ch;
+            ChannelSettings &r = c.channels[static_cast<std::size_t>(ch)];
+            r.steps = static_cast<std::uint8_t>(1 + (n + ch) % kDirectionalSteps);
+            r.hysteresis = static_cast<std::uint8_t>(i % 3);
+            r.repeat = static_cast<std::uint8_t>(i % 2);
+            r.preload = static_cast<std::uint8_t>(i / 2 % 2);
+            r.periodic = static_cast<std::uint8_t>(i * 37 % 101);
+            r.mode = static_cast<std::uint8_t>(i % 4);
+            r.axis = i < int(axes.size()) ? axes[static_cast<std::size_t>(i)].code : 0x12;
+            for (int s = 0; s < kMaxSections; ++s) {
+                r.keys[static_cast<std::size_t>(s)] =
+                    keys[static_cast<std::size_t>(i * 7 + s) % keys.size()].code;
+                r.keyOperators[static_cast<std::size_t>(s)] =
+                    static_cast<std::uint8_t>((i + s) % 8);
+            }
+        }
+        spread.push_back(c);
+    }
+    return spread;
+}
+
+// The object without its names (names = false) or without its codes; "channels" stays.
+QJsonObject onlyForm(const QJsonObject &object, bool names)
+{
+    QJsonObject result;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const bool isName =
+            it.key().endsWith("Name") || it.key().endsWith("Names") || it.key() == "outputs";
+        if (it.key() != "channels" && isName == names)
+            result.insert(it.key(), it.value());
+    }
+    if (object.contains("channels")) {
+        QJsonArray channels;
+        for (const QJsonValue channel : object["channels"].toArray())
+            channels.append(onlyForm(channel.toObject(), names));
+        result["channels"] = channels;
+    }
+    return result;
+}
+
+// What `show --json` prints composes to the file it was printed from, from both forms together
+// (and without the names older versions did not print), from the codes alone and from the names
+// alone.
+TEST(ConfigJson, EveryPrintedConfigurationComposesToTheSameBytesFromEitherForm)
+{
+    std::vector<Configuration> spread = spreadOfConfigurations();
+    Configuration unnamed = defaultConfiguration(); // only the codes can say these
+    unnamed.channels[1].keys[0] = 0xFF;
+    unnamed.channels[1].keyOperators[1] = 0xF9;
+    spread.push_back(unnamed);
+    for (std::size_t n = 0; n < spread.size(); ++n) {
+        ConfigModel model;
+        ASSERT_TRUE(decodeImage(model, encodeImage(spread[n])));
+        const QByteArray file = bytesOf(encodeImage(model));
+        QJsonObject printed = ConfigJson::toJson(model);
+        QJsonObject older = printed;
+        QJsonArray olderChannels;
+        for (const QJsonValue channel : printed["channels"].toArray()) {
+            QJsonObject object = channel.toObject();
+            object.remove("repeatName");
+            object.remove("preloadName");
+            olderChannels.append(object);
+        }
+        older["channels"] = olderChannels;
+        std::vector<QJsonObject> forms = {printed, older, onlyForm(printed, false)};
+        if (n + 1 < spread.size())
+            forms.push_back(onlyForm(printed, true));
+        for (std::size_t f = 0; f < forms.size(); ++f) {
+            ConfigModel composed;
+            ConfigJson json;
+            ASSERT_TRUE(json.fromJson(QJsonDocument(forms[f]).toJson(), composed))
+                << n << ' ' << f << ' ' << json.errorString().toStdString();
+            EXPECT_EQ(bytesOf(encodeImage(composed)), file) << n << ' ' << f;
+        }
+    }
+    // Names are read as people write them.
+    ConfigModel model;
+    model.replaceConfiguration(defaultConfiguration());
+    QJsonObject written = onlyForm(ConfigJson::toJson(model), true);
+    QJsonArray channels = written["channels"].toArray();
+    channels[0] = QJsonObject{
+        {"stepsName", 4},
+        {"hysteresisName", " high"},
+        {"repeatName", "ON"},
+        {"preloadName", "off"},
+        {"periodicName", 0.3},
+        {"outputs", "joystick,keyboard"},
+        {"axisName", "0x12"},
+        {"keyNames", QJsonArray{"[shift] [ctrl] a", "page  up", "[alt] [ {", "Not Used"}}};
+    written["channels"] = channels;
+    written["powerOnDelayName"] = "7";
+    ConfigJson json;
+    ASSERT_TRUE(json.fromJson(QJsonDocument(written).toJson(), model))
+        << json.errorString().toStdString();
+    const ChannelSettings expected{2,         2,   {0x04, 0x4B, 0x2F, 0}, {3, 0, 4, 0}, 1, 3, 0,
+                                   kModeBoth, 0x12};
+    EXPECT_EQ(model.channel(0), expected);
+    EXPECT_EQ(model.powerOnDelay(), 7);
+}
+
+// The JSON is checked field by field against the image decoder's limits and against itself; a
+// refusal names the field and what to change, and leaves the model alone.
 TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
 {
     ConfigModel sample;
@@ -207,32 +330,82 @@ TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
             at = good.indexOf(from, at + 1);
         return QByteArray(good).replace(at, qstrlen(from), to);
     };
+    const auto without = [&sample](int channel, const QStringList &fields) {
+        QJsonObject object = ConfigJson::toJson(sample);
+        QJsonArray channels = object["channels"].toArray();
+        QJsonObject edited = channels[channel].toObject();
+        for (const QString &field : fields)
+            edited.remove(field);
+        channels[channel] = edited;
+        object["channels"] = channels;
+        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    };
+    const QByteArray noSteps = with("\"steps\":3,", "");
+    const auto noStepsWith = [&noSteps](const char *from, const char *to) {
+        return QByteArray(noSteps).replace(noSteps.indexOf(from), qstrlen(from), to);
+    };
+    // clang-format off
     const std::pair<QByteArray, QString> cases[] = {
         {with("\"periodic\":0", "\"periodic\":101", 2),
-         "channels[2].periodic: 101 is out of range 0-100"},
-        {with("\"steps\":3", "\"steps\":0"), "channels[0].steps: 0 is out of range 1-6"},
-        {with("\"powerOnDelay\":0", "\"powerOnDelay\":31"),
-         "powerOnDelay: 31 is out of range 0-30"},
-        {with("\"keys\":[0,0", "\"keys\":[0,300", 1),
-         "channels[1].keys[1]: 300 is out of range 0-255"},
+         "channels[2].periodic: 101 is out of range 0-100 (periodic counts tenths of a second; "
+         "periodicName takes seconds)"},
+        {with("\"steps\":3", "\"steps\":16"),
+         "channels[0].steps: 16 is out of range 1-6 (steps is a code: 1-5 for 2, 4, 8, 16 or 32 "
+         "steps, 6 for Directional; stepsName takes the number of steps)"},
+        {with("\"powerOnDelay\":0", "\"powerOnDelay\":31"), "powerOnDelay: 31 is out of range 0-30"},
+        {with("\"keys\":[0,0", "\"keys\":[0,300", 1), "channels[1].keys[1]: 300 is out of range 0-255"},
         {with("\"keys\":[0,", "\"keys\":[", 1),
-         "channels[1].keys: 7 entries, but the steps need exactly 8"},
-        {with("\"keys\":[", "\"keys\":5,\"x\":[", 2), "channels[2].keys: 5 is not an array"},
+         "channels[1].keys: 7 entries, but 8 steps need exactly 8: add 1"},
+        {noStepsWith("\"stepsName\":\"8\"", "\"stepsName\":\"4\""),
+         "channels[0].keyNames: 8 entries, but 4 steps need exactly 4: remove 4"},
+        {noStepsWith("\"stepsName\":\"8\"", "\"stepsName\":\"Directional\""),
+         "channels[0].keyNames: 8 entries, but Directional needs exactly 2: remove 6"},
+        {with("\"stepsName\":\"8\"", "\"stepsName\":\"16\""),
+         "channels[0]: stepsName \"16\" and steps 3 disagree (steps 3 is \"8\"); change one to "
+         "match the other, or remove one of them"},
+        {with("\"Not Used\"", "\"[ctrl] Not Used\"", 9),
+         "channels[1]: keyNames[1] \"[ctrl] Not Used\" and keyOperators[1] 0 disagree "
+         "(keyOperators[1] 0 is no modifier); change one to match the other, or remove keys and "
+         "keyOperators"},
+        {with("\"Not Used\"", "\"A\""),
+         "channels[0]: keyNames[0] \"A\" and keys[0] 0 disagree (keys[0] 0 is \"Not Used\"); change "
+         "one to match the other, or remove keys and keyOperators"},
+        {with("\"Not Used\"", "\"[meta] A\""),
+         "channels[0].keyNames[0]: \"[meta]\" is not a modifier ([ctrl], [shift] or [alt])"},
+        {with("\"Not Used\"", "\"Bee\""), "channels[0].keyNames[0]: \"Bee\" is not a key name"},
+        {with("\"keyNames\":[\"Not Used\"", "\"keyNames\":[1"), "channels[0].keyNames[0]: 1 is not a string"},
+        {with("\"hysteresisName\":\"Medium\"", "\"hysteresisName\":\"Mid\""),
+         "channels[0].hysteresisName: \"Mid\" is not valid; hysteresisName takes Low, Medium or High"},
+        {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"0.25 sec\""),
+         "channels[0].periodicName: \"0.25 sec\" is not valid; periodicName takes Disabled, or "
+         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+        {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"often\"", 1),
+         "channels[1].periodicName: \"often\" is not valid; periodicName takes Disabled, or "
+         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+        {with("\"outputs\":\"Keyboard\"", "\"outputs\":true"), "channels[0].outputs: true is not a name"},
+        {with("\"keyNames\":[", "\"x\":[", 4), "channels[4].x: unknown field; a channel has steps, "
+         "stepsName, hysteresis, hysteresisName, repeat, repeatName, periodic, periodicName, preload, "
+         "preloadName, mode, outputs, axis, axisName, keys, keyOperators, keyNames"},
+        {without(5, {"keyNames", "keys"}),
+         "channels[5]: keys is missing (give keys and keyOperators, or keyNames)"},
+        {with("{\"channels\"", "{\"x\":0,\"channels\""),
+         "x: unknown field; the configuration has powerOnDelay, powerOnDelayName, channels"},
+        {with("\"keys\":[0,0,0,0,0,0,0,0]", "\"keys\":5", 2), "channels[2].keys: 5 is not an array"},
         {with("\"axis\":48", "\"axis\":2.5"), "channels[0].axis: 2.5 is not an integer"},
         {with("\"axis\":48", "\"axis\":-1e300"),
          "channels[0].axis: -1.0000000000000001e+300 is out of range 0-255"},
-        {with("\"mode\":0", "\"no\":0", 3), "channels[3].mode: missing"},
-        {with("\"channels\":[", "\"channels\":6,\"x\":["),
-         "channels: 6 is not an array of 6 channels"},
+        {with("\"mode\":0,\"outputs\":\"Keyboard\",", "", 3), "channels[3]: neither mode nor outputs is given"},
+        {"{\"powerOnDelay\":0,\"channels\":6}", "channels: 6 is not an array of 6 channels"},
         {"{\"powerOnDelay\":0,\"channels\":[1,2,3,4,5,6]}", "channels[0]: 1 is not an object"},
         {"[1, 2]", "expected a JSON object with powerOnDelay and channels"},
         {"{\"powerOnDelay\": 1,", "JSON syntax error at offset 19: unterminated object"}};
+    // clang-format on
     for (const auto &[text, message] : cases) {
         ConfigModel model;
         editConfiguration(model, [](Configuration &c) { c.powerOnDelay = 7; });
         const Configuration before = model.configuration();
         ConfigJson json;
-        EXPECT_FALSE(json.fromJson(text, model));
+        EXPECT_FALSE(json.fromJson(text, model)) << message.toStdString();
         EXPECT_EQ(json.errorString(), message);
         EXPECT_EQ(model.configuration(), before);
     }
@@ -278,10 +451,13 @@ TEST_F(CtlTest, FailedTransfersSayWhyAndChangeNothing)
          "The ORVEX (2) was not found"},
         {[](auto &d) { d.device(0).memory[508] = 31; }, readDev, "Invalid configuration"},
         {[](auto &d) { d.failExchange(40); }, readDev, "Error while reading from the ORVEX (1)"},
-        {nothing, {"read", path("none/dev.orv")}, "Error saving file"},
+        {nothing, {"read", path("none/dev.orv")},
+         path("none/dev.orv") + ": Error saving file: the folder " + path("none") + " does not exist"},
         {[](auto &d) { d.setPresent(0, false); }, writeIn, "The ORVEX (1) was not found"},
         {[](auto &d) { d.failExchange(9); }, writeIn, "Error while writing to the ORVEX (1)"},
-        {nothing, {"write", path("short.orv")}, "Invalid configuration file"},
+        {nothing, {"write", path("short.orv")},
+         path("short.orv") + ": Invalid configuration file: it is 100 bytes long; a configuration "
+                             "file is exactly 512 bytes"},
         {[](auto &d) { d.setPresent(0, false), d.setPresent(1, false); }, {"monitor"},
          "The ORVEX (1) was not found"}};
     // clang-format on
@@ -295,6 +471,25 @@ TEST_F(CtlTest, FailedTransfersSayWhyAndChangeNothing)
         EXPECT_NE(fresh.device(0).attached, true);
         EXPECT_NE(fresh.device(1).attached, true);
     }
+}
+
+// A socket where no emulator listens is said to be that by every device command, rather than
+// as devices that are not plugged in; "default" is where the emulator listens by default.
+TEST_F(CtlTest, AnEmulatorThatDoesNotListenIsNamedWithItsSocket)
+{
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path())); // each test has its own process
+    const QString socket = path("none.sock");
+    const QString named = "no emulator is listening at " + socket +
+                          "; start it with orvex-emulator --socket " + socket + '\n';
+    for (const QStringList &command :
+         {QStringList{"devices"}, QStringList{"read", path("x.orv")},
+          QStringList{"write", path("in.orv")}, QStringList{"monitor"}})
+        EXPECT_EQ(run(command + QStringList{"--emulator", socket}, nullptr),
+                  (Outcome{1, "", named}));
+    EXPECT_EQ(run({"devices", "--emulator", "default"}, nullptr),
+              (Outcome{1, "",
+                       "no emulator is listening at " + path("orvex-emulator.sock") +
+                           "; start it with orvex-emulator\n"}));
 }
 
 // Through the hidapi backend, on a composite device: what `devices` says of its interfaces and

@@ -1,23 +1,19 @@
-// orvex-emulator: one connection's side of its protocol, and where its socket goes.  The built
-// program, its server and its end are tested with orvexctl, which talks to it.
+// orvex-emulator: one connection's side of its protocol, and its server.  The built program and
+// its end are tested with orvexctl, which talks to it.
 
 #include "Printers.h"
 #include "TestFiles.h"
 #include "core/backends/virtual/VirtualDeviceAccess.h"
 #include "programs/emulator/EmulatorProtocol.h"
 #include "programs/emulator/EmulatorServer.h"
-#include "programs/emulator/EmulatorSocketPath.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -54,7 +50,7 @@ TEST_F(EmulatorSessionTest, RequestsDriveTheDevicesAndEachGetsItsReply)
     const std::pair<QByteArray, QByteArray> exchanges[] = {
         {"LIVE 1 1 2 3 4 5 0xff", "OK"}, {"UNPLUG 2", "OK"}, {"OPEN 6149", "ERR 1"},
         {"PLUG 2", "OK"},
-        {"REFUSE 2 3", "OK"}, {"OPEN 6149", "ERR 3"}, {"CLEARFAULTS", "OK"}, {"open 6149", "OK 1"},
+        {"REFUSE 2 3", "OK"}, {"OPEN 6149", "ERR 3"}, {"CLEARFAULTS", "OK"}, {"open\t6149", "OK 1"},
         {"OPEN 6148", "OK 2"}, {"OPEN 1234", "ERR 1"}, {"XFER 2 018220010000", "OK 01820405ff00"},
         {"XFER 2 028200000000", "ERR 7"}, {"POKE 2 0x1fe 82", "OK"}, {"ANIMATE 2 ON", "OK"},
         {"XFER 1 018201FE0000", "OK 018201fe5200"}, {"xfer 1 018120000000", "OK 018120000000"},
@@ -107,6 +103,7 @@ TEST_F(EmulatorSessionTest, MalformedLinesAreBadAndChangeNothing)
         "POKE 1 0x00001 0", "POKE 0 0 0", "FAIL -1", "FAIL 1 0", "FAIL 1 2 3", "FAIL 100000001",
         "ANIMATE 1 maybe", "UNPLUG 3", "PLUG 0", "UNPLUGAT 1 3", "REFUSE 1 -2", "LOG x",
         "LOG 99999", "LOG 1 2", "STATE", "DUMP 0", QByteArray("OPEN\0006148", 9), "OPEN \xff\xfe",
+        "OPEN\v6148", "RESTART vid_04b4&pid_6148\x1f", "RESTART vid_04b4&pid_6148\x7f",
         QByteArray(emulator::kMaxLineLength + 1, 'X')};
     // clang-format on
     for (const QByteArray &line : malformed)
@@ -155,52 +152,6 @@ TEST(EmulatorServer, ReplacesAStaleSocketButNoOtherFile)
     EXPECT_FALSE(server.listen(file, &error));
     EXPECT_EQ(error, file + " exists and is not a socket; not replacing it");
     EXPECT_EQ(testing::readFile(file), "keep");
-}
-
-// Without a runtime folder the socket goes into a folder of this user's own under the temporary
-// folder, which must be nobody else's to enter.
-TEST(EmulatorSocketPath, TheFallbackFolderIsMadePrivateAndCheckedBeforeUse)
-{
-    QTemporaryDir temporary;
-    qputenv("TMPDIR", temporary.path().toUtf8()); // each test runs in a process of its own
-    qunsetenv("XDG_RUNTIME_DIR");
-    const QString folder = temporary.filePath(QStringLiteral("orvex-emulator-%1").arg(::getuid()));
-    const QByteArray native = QFile::encodeName(folder);
-    EXPECT_EQ(defaultEmulatorSocketPath(), folder + "/orvex-emulator.sock");
-    QString error;
-    // clang-format off
-    const std::pair<std::function<void()>, bool> cases[] = {
-        {[] {}, true},
-        {[&] { ::mkdir(native, 0700); }, true},
-        {[&] { ::mkdir(native, 0750); }, false},
-        {[&] { ::close(::creat(native, 0600)); }, false},
-        {[&] { QFile::link(temporary.path(), folder); }, false},
-        // given to another user, which only root can do; anyone else keeps a folder of their own
-        {[&] { ::mkdir(native, 0700), void(::chown(native, 1, 1)); }, ::geteuid() != 0}};
-    // clang-format on
-    for (const auto &[make, accepted] : cases) {
-        QFile::remove(folder);
-        QDir(folder).removeRecursively();
-        make();
-        error.clear();
-        EXPECT_EQ(prepareSocketFolder(defaultEmulatorSocketPath(), &error), accepted);
-        EXPECT_EQ(error, accepted ? QString() : folder + " is not a private folder of this user");
-        EXPECT_TRUE(!accepted || QFile::permissions(folder).toInt() == 0x7700);
-    }
-    EXPECT_TRUE(prepareSocketFolder(temporary.filePath("elsewhere.sock"), &error)); // not checked
-    ASSERT_TRUE(QFile(temporary.filePath("file")).open(QIODevice::WriteOnly));
-    qputenv("TMPDIR", QFile::encodeName(temporary.filePath("file"))); // no folder can be made in it
-    EXPECT_FALSE(prepareSocketFolder(defaultEmulatorSocketPath(), &error));
-    EXPECT_TRUE(error.startsWith("Cannot create "));
-    qputenv("TMPDIR",
-            QFile::encodeName(temporary.filePath("missing"))); // not the file system's root
-    const QString fallback =
-        QStringLiteral("/tmp/orvex-emulator-%1/orvex-emulator.sock").arg(::getuid());
-    EXPECT_EQ(defaultEmulatorSocketPath(), fallback);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.filePath("file"))); // not a folder
-    EXPECT_EQ(defaultEmulatorSocketPath(), fallback);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temporary.path()));
-    EXPECT_EQ(defaultEmulatorSocketPath(), temporary.filePath("orvex-emulator.sock"));
 }
 
 } // namespace

@@ -45,29 +45,7 @@ struct DialogTest : WindowTest
         }
         return enabled;
     }
-
-    // Whether one poll reaches the step graph: the channel's input jumps between nothing and
-    // full scale, and the graph's picture has to change with it.
-    bool pollRedrawsStepGraph(int channel)
-    {
-        if (!link.isViewing())
-            searchTick();
-        std::uint8_t &input = devices.device(link.deviceNumber()).liveValues[channel];
-        input = input == 255 ? 0 : 255;
-        const QImage before = control<GraphView>("picGraph")->shownImage();
-        poll();
-        return control<GraphView>("picGraph")->shownImage() != before;
-    }
 };
-
-// The Ctrl, Shift and Alt boxes, in the order of their bits.
-QList<bool> ticked(const KeyPicker &picker)
-{
-    QList<bool> boxes;
-    for (const QCheckBox *box : picker.findChildren<QCheckBox *>())
-        boxes << box->isChecked();
-    return boxes;
-}
 
 // Whether a key lies wholly inside the picker's window.
 bool inView(const KeyPicker &picker, std::uint8_t code)
@@ -134,7 +112,6 @@ private Q_SLOTS:
             actions->doAction(action);
             QVERIFY(!steps->view()->isVisible());
         }
-        QVERIFY(w.pollRedrawsStepGraph(2));
         dialog.loadForm(6); // no such channels: the dialog stays where it is
         dialog.loadForm(-1);
         QCOMPARE(dialog.channelIndex(), 2);
@@ -176,28 +153,46 @@ private Q_SLOTS:
         }
     }
 
-    // Lists that are switched off or cannot show a value keep it, and so do the keys of the
-    // sections above a lowered step count; OK stores it all.
-    void okStoresWhatTheListsKeep()
+    // The periodic list: "Disabled", then 0.1 to 10.0 seconds with the user's decimal separator
+    // but always the digits 0 to 9.  Key repeat and the step count switch it on and off.  Lists
+    // that are switched off or cannot show a value keep it, and so do the keys of the sections
+    // above a lowered step count; OK stores it all.  "Disabled" is chosen as any other entry.
+    void listsKeepWhatTheyCannotShow()
     {
+        const auto restore = qScopeGuard([before = QLocale()] { QLocale::setDefault(before); });
+        QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
         DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) {
-            c.steps = 5; // 32 steps
-            c.periodic = 150;
+            c.steps = 5;      // 32 steps
+            c.periodic = 150; // not in the list
             c.keys[31] = 0x04;
         });
         SettingsDialog &dialog = w.settings(0);
-        QCOMPARE(w.list("Periodic")->currentIndex(), -1); // 15 seconds is not in the list
-        w.list("Steps")->setCurrentIndex(5);              // Directional
-        QCOMPARE(dialog.sections(), 2);
-        w.list("Steps")->setCurrentIndex(4);
-        QCOMPARE(dialog.sections(), 32);
+        QComboBox *periodic = w.list("Periodic");
+        QCOMPARE(
+            QStringList({QString::number(periodic->count()), periodic->itemText(0),
+                         periodic->itemText(1), periodic->itemText(100), periodic->currentText()}),
+            QStringList({"101", "Disabled", "0\u066B1 sec", "10\u066B0 sec", ""}));
+        // The list and entry chosen; whether the periodic list is on, and the sections then.
+        for (const auto &[list, entry, enabled, sections] : {std::tuple("Repeat", 1, false, 32),
+                                                             {"Repeat", 0, true, 32},
+                                                             {"Steps", 5, false, 2},
+                                                             {"Steps", 4, true, 32}}) {
+            w.list(list)->setCurrentIndex(entry);
+            QCOMPARE(std::pair(w.enabledLists().contains("Periodic"), int(dialog.sections())),
+                     std::pair(enabled, sections));
+        }
         w.list("Repeat")->setCurrentIndex(1);
         w.click("cmdOK");
         const ChannelSettings &stored = w.model.channel(0);
         QCOMPARE(QList<int>({stored.steps, stored.repeat, stored.periodic, stored.keys[31]}),
                  QList<int>({5, 1, 150, 0x04}));
         QVERIFY(w.model.configChanged());
+        editChannel(w.model, 0, [](ChannelSettings &c) { c.periodic = 100; });
+        w.settings(0);
+        QCOMPARE(periodic->currentText(), "10\u066B0 sec");
+        periodic->setCurrentIndex(0);
+        QCOMPARE(dialog.workSettings().periodic, 0);
     }
 
     // The axis list offers the axes no other joystick channel uses, built anew at every opening;
@@ -231,11 +226,12 @@ private Q_SLOTS:
     {
         for (const QString ending : {"cmdCancel", "cmdOK", "close box"}) {
             DialogTest w;
+            w.searchTick();
             SettingsDialog &dialog = w.settings(2);
             dialog.show();
-            w.list("Hysteresis")->setCurrentIndex(2);
+            w.list("Hysteresis")->setCurrentIndex(0);
             w.list("Preload")->setCurrentIndex(0);
-            QCOMPARE(w.model.hysteresisThreshold(2), 16);
+            QCOMPARE(w.model.hysteresisThreshold(2), 8);
             w.button("OK")->setFocus();
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QTest::keyClick(&dialog, Qt::Key_Return);
@@ -245,24 +241,28 @@ private Q_SLOTS:
             else
                 w.click(ending);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            const QImage shown = w.control<GraphView>("picGraph")->shownImage();
+            w.devices.device(0).liveValues[2] = 255;
+            w.poll();
             const bool kept = ending != "cmdCancel";
             QCOMPARE(QList<int>({w.model.hysteresisThreshold(2), w.model.channel(2).hysteresis,
                                  w.model.channel(2).preload, w.model.configChanged()}),
-                     QList<int>({kept ? 16 : 12, kept ? 2 : 1, kept ? 0 : 1, kept}));
+                     QList<int>({kept ? 8 : 12, kept ? 0 : 1, kept ? 0 : 1, kept}));
             QVERIFY(!dialog.isVisible());
-            QVERIFY(!w.pollRedrawsStepGraph(2));
+            QCOMPARE(w.control<GraphView>("picGraph")->shownImage(), shown);
         }
     }
 
     // From the keyboard alone: OK and Cancel come first, then the graph and the frames in
-    // reading order; on the graph Up chooses a section and Enter opens its key picker, where the
-    // focus goes to the current key and an arrow and Enter pick the key above it.
+    // reading order; on the graph Up chooses a section and Enter opens its key picker.  There
+    // the focus goes to the current key; Tab reaches the modifier boxes and Space ticks one, and
+    // Enter picks nothing until a key has the focus: then it picks that key.
     void keyboardReachesEveryControl()
     {
         DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) {
             c.steps = 2;
-            c.keys[1] = 0x1A; // W
+            c.keys[1] = 0x63; // ". (Num)", the last key
         });
         SettingsDialog &dialog = w.settings(0);
         dialog.show();
@@ -280,59 +280,90 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
         int pickedFor = -1;
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
         whenShown<KeyPicker>(&dialog, [&](KeyPicker *picker) {
             pickedFor = picker->section();
             picker->activateWindow(); // a tool window: the keys go to the picker's own focus
             QTRY_COMPARE(QApplication::activeWindow(), picker);
-            QTRY_COMPARE(QApplication::focusWidget(), picker->keyButton(0x1A));
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QTRY_COMPARE(QApplication::focusWidget(), picker->keyButton(0x63));
+            QVERIFY(!picker->findChild<QTimer *>("tmrSetFocus")->isActive()); // moved once
+            auto *ctrl = picker->findChild<QCheckBox *>("chkOperator0");
+            press(Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), ctrl);
+            press(Qt::Key_Space);
+            press(Qt::Key_Return);
+            QVERIFY(ctrl->isChecked() && picker->isVisible());
+            press(Qt::Key_Tab, Qt::ShiftModifier);
+            press(Qt::Key_Up);
+            QTest::keyPress(QApplication::focusWidget(), Qt::Key_Return); // picks going down
+            QVERIFY(!picker->isVisible());
         });
         QTest::keyClick(w.control<StepGraphView>("picGraph"), Qt::Key_Return);
         QCOMPARE(pickedFor, 1);
-        QCOMPARE(dialog.workSettings().keys[1], 0x1F); // "2 @"
+        QCOMPARE(QList<int>({dialog.workSettings().keys[1], dialog.workSettings().keyOperators[1]}),
+                 QList<int>({0x5B, kOperatorCtrl})); // "3 (Num)"
     }
 
-    // A click on the graph picks a key for the section under it, with its modifiers ticked, for
-    // OK to store.  The picker is kept after a pick and unloaded when closed, and without
-    // keyboard output a click picks nothing.
+    // A click on the graph picks a key for the section under it, with its modifier boxes ticked,
+    // for OK to store, and the keyboard carries on from that section; the section's key is
+    // framed for the keyboard.  The picker is kept after a pick and unloaded by Escape, as by
+    // its close box; a key without a button of its own gets no focus.  Without keyboard output
+    // neither a click nor Enter picks anything.
     void graphClicksPickKeys()
     {
         DialogTest w;
         editChannel(w.model, 0, [](ChannelSettings &c) {
             c.steps = 5; // 32 steps
-            c.keys[31] = 0x29;
-            c.keyOperators[31] = kOperatorCtrl | kOperatorAlt;
+            c.keys[31] = 0x32;
+            c.keyOperators[31] = kOperatorCtrl | kOperatorAlt | 0x08; // and a bit of no box
         });
         SettingsDialog &dialog = w.settings(0);
-        const auto pickFor = [&](qreal y, int section, std::function<void(KeyPicker *)> pick) {
+        auto *graph = w.control<StepGraphView>("picGraph");
+        const auto pickFor = [&](int y, int section, std::function<void(KeyPicker *)> pick) {
             whenShown<KeyPicker>(&dialog, [section, pick](KeyPicker *picker) {
                 QCOMPARE(picker->section(), section);
                 pick(picker);
             });
-            dialog.onGraphPressed(QPointF(100, y));
+            QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(100, y + 2)); // inside its frame
         };
-        QList<bool> boxes;
+        QList<bool> boxes; // Ctrl, Shift, Alt
         pickFor(0, 31, [&](KeyPicker *picker) {
-            boxes = ticked(*picker);
+            for (const QCheckBox *box : picker->findChildren<QCheckBox *>())
+                boxes << box->isChecked();
+            picker->onFocusTimer();
             picker->keyButton(0x04)->click();
         });
         QCOMPARE(boxes, QList<bool>({true, false, true}));
         QCOMPARE(dialog.workSettings().keys[31], 0x04);
         QCOMPARE(dialog.workSettings().keyOperators[31], kOperatorCtrl | kOperatorAlt);
-        QCOMPARE(w.model.channel(0).keys[31], 0x29); // stored only by OK
+        QCOMPARE(w.model.channel(0).keys[31], 0x32); // stored only by OK
+        QCOMPARE(graph->selectedSection(), 31);
         QPointer<KeyPicker> kept = dialog.keyPicker();
         QVERIFY(kept && !kept->isVisible());
-        pickFor(540, 0, [](KeyPicker *picker) { picker->keyButton(0x05)->click(); });
+        pickFor(540, 0, [](KeyPicker *picker) {
+            picker->activateWindow();
+            QTRY_VERIFY(picker->isActiveWindow());
+            const QImage unmarked = picker->keyButton(0)->grab().toImage();
+            picker->onFocusTimer(); // the current key is framed, though no key was pressed
+            QVERIFY(picker->keyButton(0)->grab().toImage() != unmarked);
+            picker->keyButton(0x05)->click();
+        });
         QCOMPARE(dialog.keyPicker(), kept.data());
         QCOMPARE(dialog.workSettings().keys[0], 0x05);
-        pickFor(540, 0, [](KeyPicker *picker) { picker->close(); });
+        pickFor(540, 0, [](KeyPicker *picker) {
+            QTest::keyClick(picker, Qt::Key_Escape);
+            QVERIFY(!picker->isVisible());
+        });
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!kept);
+        QCOMPARE(dialog.workSettings().keys[0], 0x05);
         bool opened = false;
         whenShown<KeyPicker>(&dialog, [&](KeyPicker *) { opened = true; });
-        Q_EMIT w.control<StepGraphView>("picGraph")->sectionActivated(kMaxSections); // no such
-        w.click("chkEnabled0"); // keyboard output off
+        Q_EMIT graph->sectionActivated(kMaxSections); // no such section
+        w.click("chkEnabled0");                       // keyboard output off
+        Q_EMIT graph->sectionActivated(3);
         pickFor(100, 3, [&](KeyPicker *) { opened = true; });
         QVERIFY(!opened && !dialog.keyPicker());
     }
@@ -359,7 +390,8 @@ private Q_SLOTS:
                                  w.button("OK")->y(), w.button("Cancel")->y()}),
                      QList<int>({561 - moved, 545 - moved, 480 - moved, 520 - moved}));
             QVERIFY(frame.top() + w.button("Cancel")->geometry().bottom() < screenHeight - 30);
-            QCOMPARE(dialog.childAt(w.button("Cancel")->geometry().center()), w.button("Cancel"));
+            for (QPushButton *button : {w.button("OK"), w.button("Cancel")}) // over the frame
+                QCOMPARE(dialog.childAt(button->geometry().bottomLeft() + QPoint(8, -2)), button);
         }
     }
 
@@ -393,30 +425,9 @@ private Q_SLOTS:
         }
     }
 
-    // The boxes show the modifier bits and nothing else; the focus waits until the picker is on
-    // screen, and a code without a key ends the wait all the same.  Escape picks nothing and
-    // unloads the picker, as its close box does.
-    void setupFocusAndEscape()
-    {
-        WindowTest w;
-        QPointer<KeyPicker> picker = new KeyPicker(&w.settings(0));
-        QSignalSpy picked(picker.data(), &KeyPicker::keyPicked);
-        auto *focusTimer = picker->findChild<QTimer *>("tmrSetFocus");
-        picker->setupKeyboard(4, 0x32, kOperatorShift | 0x08);
-        QCOMPARE(ticked(*picker), QList<bool>({false, true, false}));
-        picker->onFocusTimer();
-        QVERIFY(focusTimer->isActive());
-        picker->show();
-        picker->onFocusTimer();
-        QVERIFY(!focusTimer->isActive());
-        QTest::keyClick(picker.data(), Qt::Key_Escape);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!picker);
-        QCOMPARE(picked.size(), 0);
-    }
-
     // On a screen narrower than the picker the window takes the screen's width and the keyboard
-    // slides under it, with the scroll bar and to whichever key takes the focus.
+    // slides under it, with the scroll bar and to whichever key takes the focus.  A screen just
+    // as wide changes nothing.
     void narrowScreenSlidesTheKeyboard()
     {
         ScreenMetrics::setScreenSizeOverride(QSize(640, 480));
@@ -447,6 +458,8 @@ private Q_SLOTS:
             picker->keyButton(code)->setFocus(Qt::TabFocusReason);
             QVERIFY2(inView(*picker, code), qPrintable(getKeyName(code)));
         }
+        ScreenMetrics::setScreenSizeOverride(QSize(905 + frame.left() + frame.right(), 480));
+        QVERIFY(KeyPicker(&w.settings(0)).findChild<QScrollBar *>("ScrollBar")->isHidden());
     }
 };
 

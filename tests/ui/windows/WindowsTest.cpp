@@ -441,23 +441,31 @@ private Q_SLOTS:
         QCOMPARE(w.link.deviceNumber(), 0);
         w.window.showTransferStatus(); // the next transfer starts from the first text again
         QCOMPARE(progress->statusText(), "Initializing...");
+        // One line sits in the top left corner, where two lines start.
+        QCOMPARE(progress->findChild<QLabel *>("lblStatus")->alignment(),
+                 Qt::AlignLeft | Qt::AlignTop);
     }
 
-    // Every Settings button opens the one modal settings dialog of the run, for its channel, and
-    // the dialog follows the polls while it is open.
+    // Every Settings button opens the one modal settings dialog of the run, for its channel.  The
+    // dialog shows the live input from its first picture on, and then follows the main window's
+    // polls.
     void settingsButtonsShareOneDialog()
     {
         WindowTest w;
         w.startViewing();
         QList<QPointer<QDialog>> opened;
         for (const int channel : {2, 5}) {
+            w.devices.device(0).liveValues[channel] = 200;
+            w.poll();
             whenShown<SettingsDialog>(&w.window, [&](SettingsDialog *dialog) {
                 opened << dialog;
                 QCOMPARE(dialog->channelIndex(), channel);
-                const QImage before = w.control<GraphView>("picGraph")->shownImage();
+                auto *graph = w.control<GraphView>("picGraph");
+                QCOMPARE(graph->readingValue(), 200);
+                const QImage before = graph->shownImage();
                 w.devices.device(0).liveValues[channel] = 255;
                 w.poll();
-                QVERIFY(w.control<GraphView>("picGraph")->shownImage() != before);
+                QVERIFY(graph->shownImage() != before);
                 dialog->reject();
             });
             QTest::mouseClick(w.control<QWidget>("cmdSettings" + QString::number(channel)),

@@ -1,4 +1,6 @@
-#include "programs/emulator/EmulatorSocketPath.h"
+#include "core/backends/emulator/EmulatorSocketPath.h"
+
+#include "core/backends/emulator/EmulatorClient.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,6 +30,11 @@ QString defaultEmulatorSocketPath()
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return QDir(runtime).filePath(kSocketName);
     return QDir(privateFallbackFolder()).filePath(kSocketName);
+}
+
+bool emulatorIsListening(const QString &path)
+{
+    return EmulatorClient(path).ensureConnected();
 }
 
 bool prepareSocketFolder(const QString &socketPath, QString *error)
