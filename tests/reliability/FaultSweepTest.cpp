@@ -39,6 +39,7 @@ protected:
     void SetUp() override
     {
         devices.setPresent(1 - number(), false);
+        link.setEveryPollAnnounced(true); // a poll that reads the device is heard of
         select(number());
         attach();
     }

@@ -70,6 +70,11 @@ void DeviceLink::waitForDeviceTick()
     m_thread.post([](LinkEngine &engine) { engine.waitForDeviceTick(); });
 }
 
+void DeviceLink::setEveryPollAnnounced(bool every)
+{
+    m_thread.post([every](LinkEngine &engine) { engine.setEveryPollAnnounced(every); });
+}
+
 void DeviceLink::selectDevice(int number)
 {
     m_thread.post([number](LinkEngine &engine) { engine.selectDevice(number); });

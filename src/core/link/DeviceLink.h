@@ -63,6 +63,10 @@ public:
     void pollDevice();        // one poll tick
     void waitForDeviceTick(); // one search tick
 
+    // sampled() comes when a poll brings a sample that differs from the last one; while every
+    // poll is asked for (views that act at every tick), after every poll.
+    void setEveryPollAnnounced(bool every);
+
     // The user chose a device: a viewed one is let go and the search starts for the new one.
     void selectDevice(int number);
 
@@ -91,7 +95,8 @@ Q_SIGNALS:
     // finds the other device, the selection follows before viewing begins.
     void stateChanged(const orvex::LinkState &state);
 
-    // After poll ticks, whether or not a device is viewed: the newest sample.
+    // After poll ticks, whether or not a device is viewed: the newest sample (see
+    // setEveryPollAnnounced()).
     void sampled(const orvex::LiveSample &sample);
 
     void presenceTested(const orvex::DevicePresence &presence);

@@ -138,7 +138,11 @@ void LinkEngine::pollDevice()
             m_sample.read = true;
         }
     }
-    m_listener.sampled(m_sample);
+    // Inputs at rest cost the window nothing: it already shows this sample.
+    if (m_everyPollAnnounced || m_sample != m_announcedSample) {
+        m_announcedSample = m_sample;
+        m_listener.sampled(m_sample);
+    }
 }
 
 void LinkEngine::updateDirections()

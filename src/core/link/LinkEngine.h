@@ -51,7 +51,8 @@ public:
         // Viewing or searching, and the selected device, whenever either changes.  When a
         // search finds the other device, the selection follows before viewing begins.
         virtual void stateChanged(const LinkState &state) = 0;
-        // After every poll tick, whether or not a device is viewed.
+        // After a poll tick whose sample differs from the one announced last, whether or not a
+        // device is viewed; after every poll tick while every one is asked for.
         virtual void sampled(const LiveSample &sample) = 0;
         // The two progress lines of a running transfer.
         virtual void transferProgress(const QString &text) = 0;
@@ -72,6 +73,9 @@ public:
     bool wasWritten(int deviceNumber) const;
 
     void setThresholds(const MovementThresholds &thresholds) { m_thresholds = thresholds; }
+
+    // Whether polls that bring nothing new are announced too, for views that act at every tick.
+    void setEveryPollAnnounced(bool every) { m_everyPollAnnounced = every; }
 
     // The timers: polls, and searches while no device is viewed.  Without them (tests, and the
     // command line's one-shot commands) only the ticks asked for run.
@@ -142,6 +146,8 @@ private:
     std::array<bool, 2> m_written{};
     MovementThresholds m_thresholds{};
     LiveSample m_sample;
+    LiveSample m_announcedSample;
+    bool m_everyPollAnnounced = false;
     std::array<int, 6> m_reference{}; // -1 = no reference since a loss
 };
 

@@ -67,6 +67,7 @@ LiveMonitor::LiveMonitor(DeviceLink &link, Console &console, Options options)
 {
     connect(&m_link, &DeviceLink::sampled, this, &LiveMonitor::showSample);
     connect(&m_link, &DeviceLink::stateChanged, this, &LiveMonitor::showState);
+    m_link.setEveryPollAnnounced(true); // one line per poll, changed or not
 }
 
 LiveMonitor::~LiveMonitor() = default;

@@ -544,7 +544,10 @@ void MainWindow::onSettingsClicked(int index)
         connect(&m_link, &DeviceLink::sampled, m_settingsDialog, &SettingsDialog::showSample);
     }
     m_settingsDialog->loadForm(index);
+    // The dialog's step graph follows every tick, as it shows the working copy's keys too.
+    m_link.setEveryPollAnnounced(true);
     m_settingsDialog->exec();
+    m_link.setEveryPollAnnounced(false);
 }
 
 // ---- exit -------------------------------------------------------------------------------------

@@ -141,19 +141,28 @@ TEST(Polls, ReadTheLiveValuesOnlyWhileViewingAndLoseAFailedDevice)
     e.engine.pollDevice();
     EXPECT_EQ(e.recorder.lastSample.values, (LiveValues{10, 20, 30, 40, 50, 60}));
     EXPECT_TRUE(e.recorder.lastSample.read);
-    EXPECT_EQ(logText(e.devices.log()), "T0 T0");
+    e.engine.pollDevice(); // the directions settle
+    e.recorder.calls.clear();
+    e.engine.pollDevice(); // nothing new: nothing to tell, unless every poll is asked for
+    e.engine.setEveryPollAnnounced(true);
+    e.engine.pollDevice();
+    e.engine.setEveryPollAnnounced(false);
+    EXPECT_EQ(e.recorder.calls, QStringList{"sample"});
+    e.recorder.calls.clear();
+    EXPECT_EQ(logText(e.devices.log()), "T0 T0 T0 T0 T0 T0 T0 T0");
+    e.devices.clearLog();
 
     e.engine.beginTransfer();
     e.engine.pollDevice();
     e.engine.waitForDeviceTick();
     EXPECT_FALSE(e.recorder.lastSample.read);
-    EXPECT_EQ(logText(e.devices.log()), "T0 T0 C0"); // the transfer took the polling handle
+    EXPECT_EQ(logText(e.devices.log()), "C0"); // the transfer took the polling handle
     e.engine.endTransfer();
     EXPECT_TRUE(e.engine.isPollingHandleOpen());
 
     e.devices.failExchange(e.devices.exchangeCount() + 1); // the second request
     e.engine.pollDevice();
-    EXPECT_EQ(e.recorder.calls, (QStringList{"sample", "searching 1"}));
+    EXPECT_EQ(e.recorder.calls, (QStringList{"searching 1"}));
     EXPECT_EQ(e.recorder.lastSample, LiveSample{});
     EXPECT_EQ(e.devices.openHandleCount(), 0);
 }

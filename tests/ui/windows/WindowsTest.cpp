@@ -466,6 +466,12 @@ private Q_SLOTS:
                 w.devices.device(0).liveValues[channel] = 255;
                 w.poll();
                 QVERIFY(graph->shownImage() != before);
+                w.poll(); // the input rests
+                const QImage moved = graph->shownImage();
+                std::uint8_t noModifiers = 0;
+                dialog->setKey(0, 0x04, noModifiers);
+                w.poll(); // the inputs rest, yet the tick shows the step's new key
+                QVERIFY(graph->shownImage() != moved);
                 dialog->reject();
             });
             QTest::mouseClick(w.control<QWidget>("cmdSettings" + QString::number(channel)),
