@@ -22,6 +22,7 @@ compare_with_commit() {
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVEX_BUILD_BENCHMARKS=ON \
         >"$work/configure.log" || { cat "$work/configure.log" >&2; exit 1; }
     cmake --build "$build" --target orvex-config orvex-emulator orvex-bench-emulator-command \
+        orvex-bench-floor \
         >"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log" >&2; exit 1; }
 
     write_compare_script "$work/compare-under-x.sh"
@@ -112,6 +113,11 @@ for ((round = 1; round <= rounds; ++round)); do
         run_program "$round" work "$bin/orvex-config"
         run_program "$round" baseline "$baseline"
     fi
+    # The floor: nothing but the 10 ms sleep and the poll's two exchanges, steady inputs.
+    control "ANIMATE 1 off" "LIVE 1 10 60 110 160 210 250" >/dev/null
+    floor=$("$bin/orvex-bench-floor" "$socket" "$seconds")
+    echo "$round floor steady $(awk -v p="$floor" -v s="$seconds" 'BEGIN { print p * s * 10 }') yes" \
+        >>"$work/compare.txt"
 done
 INNER
 }
@@ -169,6 +175,10 @@ print_comparison() {
                     (k == 1) ? "Steady" : "Moving", m, count, lo, hi, median(w, count), median(b, count),
                     (m <= 0.5) ? "met" : "missed"
             }
+            for (i = 1; i <= n["steady"]; ++i) floors[i] = percent(ms[i, "floor", "steady"])
+            if (n["steady"] > 0)
+                printf "Floor: %.3f %% of a core (median), a program doing nothing but the 10 ms sleep and the two exchanges (orvex-bench-floor)\n",
+                    median(floors, n["steady"])
             printf "\nMachine: %d cores, load average %s at the end.\n", cores, load
             exit failed
         }' "$1"
