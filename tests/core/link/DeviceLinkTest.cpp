@@ -329,22 +329,5 @@ TEST_F(DeviceLinkTest, TheWindowsSideFollowsTheDeviceThread)
     EXPECT_EQ(samples.back(), link.sample());
 }
 
-// Once the timers run, the device thread searches, attaches and polls by itself.
-TEST_F(DeviceLinkTest, TimersRunTheTicksOnTheDeviceThread)
-{
-    QSignalSpy stateChanged(&link, &DeviceLink::stateChanged);
-    QSignalSpy sampled(&link, &DeviceLink::sampled);
-    QSignalSpy released(&link, &DeviceLink::released);
-    link.startSearching();
-    link.startTimers();
-    while (!link.isViewing())
-        ASSERT_TRUE(stateChanged.wait(5000));
-    while (!link.sample().read)
-        ASSERT_TRUE(sampled.wait(5000));
-    link.releaseDevices();
-    ASSERT_TRUE(released.wait(5000));
-    EXPECT_EQ(devices.device(0).attached, false);
-}
-
 } // namespace
 } // namespace orvex::testing
