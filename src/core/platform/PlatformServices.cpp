@@ -1,5 +1,7 @@
 #include "core/platform/PlatformServices.h"
 
+#include <algorithm>
+
 namespace orvex {
 
 bool shouldElevate(const QString &commandLine, bool platformCallsForElevation)
@@ -8,6 +10,17 @@ bool shouldElevate(const QString &commandLine, bool platformCallsForElevation)
     if (commandLine.contains(QLatin1String("admin"), Qt::CaseSensitive))
         return false;
     return platformCallsForElevation;
+}
+
+void takeFileArgument(int &argc, char **argv, const QString &file)
+{
+    for (int i = argc - 1; i > 0 && !file.isEmpty(); --i) {
+        if (QString::fromLocal8Bit(argv[i]) == file) {
+            std::copy(argv + i + 1, argv + argc + 1, argv + i); // with the closing null pointer
+            --argc;
+            return;
+        }
+    }
 }
 
 bool volumeLabelNeedsWarning(const QString &label)

@@ -30,6 +30,12 @@ public:
 // The "admin" rule: a command line containing "admin" (case-sensitive) never elevates.
 bool shouldElevate(const QString &commandLine, bool platformCallsForElevation);
 
+// Takes the file named on the command line out of argv (the last argument that names it), before
+// QCoreApplication::arguments() reads the command line that the rule above examines: the file is
+// the window's document, not a word of the command line, and a path such as
+// /home/admin/Pedals.ORV must not keep the offer to fix the device access from being made.
+void takeFileArgument(int &argc, char **argv, const QString &file);
+
 // A volume label containing "ORVEX" (case-sensitive) gets the warning at start-up.
 bool volumeLabelNeedsWarning(const QString &label);
 

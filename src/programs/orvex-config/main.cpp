@@ -2,6 +2,7 @@
 
 #include "core/backends/DeviceAccessFactory.h"
 #include "core/config/UserMessage.h"
+#include "core/platform/PlatformServices.h"
 #include "programs/orvex-config/SessionInstance.h"
 #include "ui/program/Program.h"
 #include "ui/windows/DisplayConnectionGuard.h"
@@ -15,7 +16,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QUrl>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -203,21 +203,6 @@ std::optional<ProgramOptions> parseCommandLine(const QApplication &app)
                           parser.isSet(kQuitAfterShowOption),
                           parser.isSet(kQuitWhenViewingOption),
                           parser.isSet(kPrintOpenedFilesOption)};
-}
-
-// The file named on the command line is the window's document, not a word of the command line
-// that start-up examines: a path such as /home/admin/Pedals.ORV must not count as "admin" and
-// keep the offer to fix the device access from being made.  Once read, it leaves argv, which
-// QCoreApplication::arguments() reads.
-void takeFileArgument(int &argc, char **argv, const QString &file)
-{
-    for (int i = argc - 1; i > 0 && !file.isEmpty(); --i) {
-        if (QString::fromLocal8Bit(argv[i]) == file) {
-            std::copy(argv + i + 1, argv + argc + 1, argv + i); // with the closing null pointer
-            --argc;
-            return;
-        }
-    }
 }
 
 // The window takes what later starts hand over once start-up is done, after its own file.

@@ -9,6 +9,7 @@
 #include "core/link/DeviceLink.h"
 #include "core/platform/linux/UdevRule.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 namespace orvex::testing {
@@ -82,6 +83,21 @@ TEST(Startup, EndsEarlyOnlyWhenNoDeviceCanBeUsedOrAnElevatedInstanceCarriesOn)
         link.waitForDeviceTick();
         link.waitUntilIdle();
         EXPECT_EQ(link.deviceNumber(), start.device1 == 0 ? 0 : 1);
+    }
+}
+
+// The file named on the command line leaves it before start-up reads it, wherever it stands.
+TEST(Startup, TheFileArgumentIsNoWordOfTheCommandLine)
+{
+    for (const int at : {1, 2}) {
+        std::array<QByteArray, 3> words{"orvex-config", "--simulate", "--simulate"};
+        words[static_cast<std::size_t>(at)] = "/home/admin/P.orv";
+        char *argv[] = {words[0].data(), words[1].data(), words[2].data(), nullptr};
+        int argc = 3;
+        takeFileArgument(argc, argv, "/home/admin/P.orv");
+        EXPECT_EQ(argc, 2);
+        EXPECT_EQ(QByteArray(argv[1]), "--simulate");
+        EXPECT_EQ(argv[2], nullptr);
     }
 }
 

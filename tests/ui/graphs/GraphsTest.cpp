@@ -225,6 +225,9 @@ private Q_SLOTS:
         };
         QCOMPARE(showAt(100, 50), overview(50, 0, 3, 0));
         QCOMPARE(showAt(110, 200), overview(50, 0, 3, 0)); // too soon after the last frame
+        QWidget other; // another view of the window waits for the same frame, apart
+        frames.update(&other, {0, 0, 1, 1});
+        QCOMPARE(frames.heldBack(), 2);
         QCOMPARE(showAt(120, 100), overview(100, 0, 3, 0));
         QSignalSpy released(&frames, &FramePacer::released);
         QCOMPARE(showAt(130, 180), overview(100, 0, 3, 0)); // and nothing after it

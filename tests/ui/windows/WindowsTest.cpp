@@ -239,6 +239,7 @@ private Q_SLOTS:
             return on << QString::number(w.link.deviceNumber()) << placed(w.window, "lblBoardID");
         };
         const QStringList device1{"chkID0", "mnuDevice0", "0", "lblBoardID 456,5 55x17 Device 1"};
+        const QStringList device2{"chkID1", "mnuDevice1", "1", "lblBoardID 456,5 55x17 Device 2"};
         w.devices.clearLog();
         trigger(w, "mnuDevice0"); // already selected: nothing happens, its mark stays
         w.settle();
@@ -248,8 +249,7 @@ private Q_SLOTS:
             w.model.setPowerOnDelay(delay);
             QTest::mouseClick(w.control<QWidget>("chkID0"), Qt::LeftButton); // selects the other
             w.settle();
-            QCOMPARE(selected(),
-                     QStringList({"chkID1", "mnuDevice1", "1", "lblBoardID 456,5 55x17 Device 2"}));
+            QCOMPARE(selected(), device2);
             QCOMPARE(status(w), "Searching for device...");
             w.searchTick();
             QCOMPARE(status(w), "Viewing device 2");
@@ -263,6 +263,11 @@ private Q_SLOTS:
         w.devices.setPresent(1, false); // the search then finds the other one, and says so
         w.searchTick();
         QCOMPARE(selected(), device1);
+        w.devices.setPresent(1, true); // and the other way round
+        w.devices.setPresent(0, false);
+        w.poll();
+        w.searchTick();
+        QCOMPARE(selected(), device2);
     }
 
     // The delay menu sets the model's delay, keeps its mark when chosen again, and follows
