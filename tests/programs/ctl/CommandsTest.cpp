@@ -379,6 +379,9 @@ TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
         {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"0.25 sec\""),
          "channels[0].periodicName: \"0.25 sec\" is not valid; periodicName takes Disabled, or "
          "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+        {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"often\"", 1),
+         "channels[1].periodicName: \"often\" is not valid; periodicName takes Disabled, or "
+         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
         {with("\"outputs\":\"Keyboard\"", "\"outputs\":true"), "channels[0].outputs: true is not a name"},
         {with("\"keyNames\":[", "\"x\":[", 4), "channels[4].x: unknown field; a channel has steps, "
          "stepsName, hysteresis, hysteresisName, repeat, repeatName, periodic, periodicName, preload, "
