@@ -318,6 +318,10 @@ private Q_SLOTS:
         QAccessibleInterface *top = graph->child(0);
         QCOMPARE(top->text(QAccessible::Name), "Step 8: Ctrl+Shift+Page Up");
         QCOMPARE(graph->child(7)->text(QAccessible::Name), "Step 1: Alt+Not Used");
+        int tiled = 0; // each section is its own band, and they cover the graph's height
+        for (int i = 0; i < 8; ++i)
+            tiled += graph->child(i)->rect().height();
+        QCOMPARE(tiled, 541);
         QCOMPARE(graph->text(QAccessible::Value), "200");
         QCOMPARE(graph->text(QAccessible::Description), "Input 200 of 255, in step 7 of 8, "
                                                         "Joystick: X");
