@@ -152,6 +152,9 @@ TEST(EmulatorServer, ReplacesAStaleSocketButNoOtherFile)
     EXPECT_FALSE(server.listen(file, &error));
     EXPECT_EQ(error, file + " exists and is not a socket; not replacing it");
     EXPECT_EQ(testing::readFile(file), "keep");
+    const QString nowhere = dir.filePath("missing/e.sock");
+    EXPECT_FALSE(server.listen(nowhere, &error));
+    EXPECT_TRUE(error.startsWith("Cannot listen at " + nowhere + ": ")) << error.toStdString();
 }
 
 } // namespace

@@ -332,7 +332,9 @@ private Q_SLOTS:
         QTest::keyClick(&view, Qt::Key_Up);
         QCOMPARE(graph->focusChild(), graph->child(6));
         QVERIFY(graph->child(6)->state().selected && !graph->child(5)->state().selected);
-        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down})
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(graph->focusChild(), graph->child(7));
+        for (const Qt::Key key : {Qt::Key_Home, Qt::Key_End, Qt::Key_Down})
             QTest::keyClick(&view, key);
         QCOMPARE(graph->focusChild(), graph->child(7));
         for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Up})
