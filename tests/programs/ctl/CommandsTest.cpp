@@ -379,6 +379,11 @@ TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
         {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"0.25 sec\""),
          "channels[0].periodicName: \"0.25 sec\" is not valid; periodicName takes Disabled, or "
          "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+        {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"10.1\"", 1),
+         "channels[1].periodicName: \"10.1\" is not valid; periodicName takes Disabled, or "
+         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+        {with("\"powerOnDelayName\":\"Disabled\"", "\"powerOnDelayName\":\"31\""),
+         "powerOnDelayName: \"31\" is not valid; powerOnDelayName takes Disabled, or 1 to 30 sec"},
         {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"often\"", 1),
          "channels[1].periodicName: \"often\" is not valid; periodicName takes Disabled, or "
          "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
