@@ -485,8 +485,9 @@ private Q_SLOTS:
         QCOMPARE(opened.size(), 2);
         QCOMPARE(opened.at(0), opened.at(1));
         QVERIFY(opened.at(0)->isModal() && !opened.at(0)->isVisible());
-        QSignalSpy sampled(&w.link, &DeviceLink::sampled); // closed, it no longer asks for
-        w.poll();                                           // a poll that brings nothing new
+        // Closed, it no longer asks for the polls that bring nothing new.
+        QSignalSpy sampled(&w.link, &DeviceLink::sampled);
+        w.poll();
         QCOMPARE(sampled.count(), 0);
     }
 
