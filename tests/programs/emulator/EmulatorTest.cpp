@@ -109,6 +109,7 @@ TEST_F(EmulatorSessionTest, MalformedLinesAreBadAndChangeNothing)
     for (const QByteArray &line : malformed)
         EXPECT_TRUE(send(line).startsWith("BAD ")) << line.toStdString();
     EXPECT_EQ(session.handle({{}, true}), "BAD line too long");
+    EXPECT_EQ(send("LIVE 1 1 2 3 4 5"), "BAD usage: LIVE <device> <v1> <v2> <v3> <v4> <v5> <v6>");
     EXPECT_EQ(access.device(0).memory, memory);
     EXPECT_EQ(access.exchangeCount(), 0);
     EXPECT_EQ(send("STATE 1"),
