@@ -42,11 +42,6 @@ LinkEngine::~LinkEngine()
     closePollingHandle();
 }
 
-bool LinkEngine::wasWritten(int deviceNumber) const
-{
-    return isDeviceNumber(deviceNumber) && m_written[static_cast<std::size_t>(deviceNumber)];
-}
-
 void LinkEngine::setState(LinkState state)
 {
     if (m_state.viewing && !state.viewing)

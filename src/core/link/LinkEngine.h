@@ -70,7 +70,6 @@ public:
     const LiveSample &sample() const { return m_sample; }
     bool isPollingHandleOpen() const { return DeviceTransport::isOpen(m_pollingHandle); }
     bool isTransferRunning() const { return m_transferRunning; }
-    bool wasWritten(int deviceNumber) const;
 
     void setThresholds(const MovementThresholds &thresholds) { m_thresholds = thresholds; }
 
