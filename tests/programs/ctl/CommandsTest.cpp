@@ -169,6 +169,8 @@ TEST_F(CtlTest, ShowAndComposeConvertFilesBothWaysAndWriteNothingBad)
     EXPECT_TRUE(json.contains("\"[ctrl] [alt] Delete\",\n")); // key names beside the codes
     EXPECT_EQ(run({"compose", "-", path("out.orv")}, nullptr, json.toUtf8()), (Outcome{0, "", ""}));
     EXPECT_EQ(readFile(path("out.orv")), decoded(stored));
+    writeFile(path("edge.json"), json.toUtf8().leftJustified(1 << 20, ' ')); // the largest taken
+    EXPECT_EQ(run({"compose", path("edge.json"), path("out.orv")}), (Outcome{0, "", ""}));
     writeFile(path("bad.json"),
               QString(json).replace("\"periodic\": 25", "\"periodic\": 101").toUtf8());
     writeFile(path("big.json"), QByteArray((1 << 20) + 1, ' '));
@@ -262,6 +264,7 @@ QJsonObject onlyForm(const QJsonObject &object, bool names)
 TEST(ConfigJson, EveryPrintedConfigurationComposesToTheSameBytesFromEitherForm)
 {
     std::vector<Configuration> spread = spreadOfConfigurations();
+    spread[0].channels[0].periodic = 100;           // the longest interval, "10.0 sec"
     Configuration unnamed = defaultConfiguration(); // only the codes can say these
     unnamed.channels[1].keys[0] = 0xFF;
     unnamed.channels[1].keyOperators[1] = 0xF9;
