@@ -36,6 +36,8 @@ TEST(Programs, TwoProgramsOneDeviceCtrlCAndTheEmulatorsEnd)
     emulator.start(ORVEX_EMULATOR_PATH, {"--socket", socket});
     ASSERT_TRUE(emulator.waitForReadyRead(30'000));          // it listens
     EXPECT_EQ(QFile::permissions(socket).toInt() & 0x77, 0); // nothing for group and others
+    EXPECT_TRUE(EmulatorClient(socket).roundTrip("STATE 2").value_or("").startsWith(
+        "OK present=0")); // only Device 1 is plugged in by default
     second.start(ORVEX_EMULATOR_PATH, {"--socket", socket});
     EXPECT_TRUE(second.waitForFinished(30'000) && second.exitCode() == 1);
     EXPECT_EQ(second.readAllStandardError(),
