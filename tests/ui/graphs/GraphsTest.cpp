@@ -340,6 +340,15 @@ private Q_SLOTS:
         for (const Qt::Key key : {Qt::Key_Home, Qt::Key_Up})
             QTest::keyClick(&view, key);
         QCOMPARE(graph->focusChild(), top); // no move past either end
+        const auto onScreen = [&view] {
+            const QImage all = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            return all.copy(view.contentsRect());
+        };
+        const QImage picture = view.shownImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(onScreen() != picture); // the chosen section is framed while focused, only
+        view.clearFocus();
+        QCOMPARE(onScreen(), picture);
+        view.setFocus();
 
         view.draw({0, &settings, 7, 200, 0, "X"}); // one step fewer: the top section is gone
         QVERIFY(!top->isValid() && top->text(QAccessible::Name).isEmpty());
