@@ -1,11 +1,10 @@
 // orvexctl read and monitor against a device whose replies come late: the real command, the real
 // hidapi backend and a scripted composite device that takes the given time for every reply.
 
+#include "MemoryConsole.h"
 #include "ScriptedHidPlatform.h"
-#include "programs/ctl/Console.h"
 #include "programs/ctl/OrvexCtl.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -28,12 +27,8 @@ int runCtl(const QStringList &arguments, int delayMs)
     script->letTimePass = [](int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     };
-    QBuffer in, out, err;
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    ctl::Console console(in, out, err, false, false);
-    ctl::OrvexCtl program(console);
+    testing::MemoryConsole streams;
+    ctl::OrvexCtl program(streams.console);
     program.setDeviceAccess(access.get());
     return program.run(QStringList{"orvexctl"} + arguments);
 }

@@ -2,13 +2,12 @@
 // program can open again with the same configuration; a refused one writes nothing.
 
 #include "FuzzSupport.h"
+#include "MemoryConsole.h"
 #include "core/config/ConfigFile.h"
 #include "core/config/ConfigImage.h"
 #include "programs/ctl/ConfigJson.h"
-#include "programs/ctl/Console.h"
 #include "programs/ctl/OrvexCtl.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -69,18 +68,14 @@ void checkCommand(const QByteArray &text)
         require(json.write(text) == text.size(), "the whole input is stored");
     }
 
-    QBuffer in, out, err;
-    in.open(QIODevice::ReadOnly);
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    ctl::Console console(in, out, err, false, false);
-    ctl::OrvexCtl program(console);
+    testing::MemoryConsole streams;
+    ctl::OrvexCtl program(streams.console);
     const int status =
         program.run({QStringLiteral("orvexctl"), QStringLiteral("compose"), jsonPath, outputPath});
 
     if (status != ctl::kExitSuccess) {
         require(!QFile::exists(outputPath), "a refused description writes nothing");
-        require(!err.data().isEmpty(), "a refused description is explained");
+        require(!streams.err.data().isEmpty(), "a refused description is explained");
         return;
     }
     ConfigModel model;

@@ -1,6 +1,7 @@
 // orvexctl's commands, run in this process on memory streams: against files in a temporary
 // folder, the virtual devices, and a scripted composite device behind the hidapi backend.
 
+#include "MemoryConsole.h"
 #include "ModelEditing.h"
 #include "Printers.h"
 #include "ScriptedHidPlatform.h"
@@ -8,12 +9,10 @@
 #include "core/backends/hidapi/HidapiDeviceAccess.h"
 #include "core/keys/KeyNames.h"
 #include "programs/ctl/ConfigJson.h"
-#include "programs/ctl/Console.h"
 #include "programs/ctl/DeviceSession.h"
 #include "programs/ctl/LiveMonitor.h"
 #include "programs/ctl/OrvexCtl.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,24 +58,6 @@ QByteArray decoded(const ConfigImage &image)
     ConfigModel model;
     return decodeImage(model, image) ? bytesOf(encodeImage(model)) : QByteArray();
 }
-
-// A console on streams in memory: `input` to read, what is written kept in `out` and `err`.
-struct MemoryConsole
-{
-    explicit MemoryConsole(QByteArray text = {}, bool terminal = false)
-        : input(std::move(text))
-        , terminal(terminal)
-    {
-        in.open(QIODevice::ReadOnly);
-        out.open(QIODevice::WriteOnly);
-        err.open(QIODevice::WriteOnly);
-    }
-
-    QByteArray input;
-    QBuffer in{&input}, out, err;
-    bool terminal;
-    Console console{in, out, err, terminal, terminal};
-};
 
 class CtlTest : public ::testing::Test
 {
@@ -347,6 +328,8 @@ TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
     const auto noStepsWith = [&noSteps](const char *from, const char *to) {
         return QByteArray(noSteps).replace(noSteps.indexOf(from), qstrlen(from), to);
     };
+    const QString periodicHelp = "is not valid; periodicName takes Disabled, or seconds from 0.1 "
+                                 "to 10 in tenths (\"0.5 sec\")";
     // clang-format off
     const std::pair<QByteArray, QString> cases[] = {
         {with("\"periodic\":0", "\"periodic\":101", 2),
@@ -380,16 +363,13 @@ TEST(ConfigJson, RefusesWithTheFieldNamedAndLeavesTheModelAlone)
         {with("\"hysteresisName\":\"Medium\"", "\"hysteresisName\":\"Mid\""),
          "channels[0].hysteresisName: \"Mid\" is not valid; hysteresisName takes Low, Medium or High"},
         {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"0.25 sec\""),
-         "channels[0].periodicName: \"0.25 sec\" is not valid; periodicName takes Disabled, or "
-         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+         "channels[0].periodicName: \"0.25 sec\" " + periodicHelp},
         {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"10.1\"", 1),
-         "channels[1].periodicName: \"10.1\" is not valid; periodicName takes Disabled, or "
-         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+         "channels[1].periodicName: \"10.1\" " + periodicHelp},
         {with("\"powerOnDelayName\":\"Disabled\"", "\"powerOnDelayName\":\"31\""),
          "powerOnDelayName: \"31\" is not valid; powerOnDelayName takes Disabled, or 1 to 30 sec"},
         {with("\"periodicName\":\"Disabled\"", "\"periodicName\":\"often\"", 1),
-         "channels[1].periodicName: \"often\" is not valid; periodicName takes Disabled, or "
-         "seconds from 0.1 to 10 in tenths (\"0.5 sec\")"},
+         "channels[1].periodicName: \"often\" " + periodicHelp},
         {with("\"outputs\":\"Keyboard\"", "\"outputs\":true"), "channels[0].outputs: true is not a name"},
         {with("\"keyNames\":[", "\"x\":[", 4), "channels[4].x: unknown field; a channel has steps, "
          "stepsName, hysteresis, hysteresisName, repeat, repeatName, periodic, periodicName, preload, "
