@@ -22,9 +22,9 @@ QT_QPA_PLATFORM=offscreen timeout 10 "$program" --simulate --quit-after-show ||
     fail "--quit-after-show ended with status $?"
 
 # --version and --help answer without a display; a bad option is said under the program's name.
-version=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$program" --version)
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$program" --version)
 [[ "$version" =~ ^orvex-config\ [0-9]+\.[0-9]+$ ]] || fail "--version printed '$version'"
-described=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$program" --help | sed -n 2p)
+described=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$program" --help | sed -n 2p)
 [ "$described" = "ORVEX Configuration Utility" ] || fail "--help describes it as '$described'"
 said=$(QT_QPA_PLATFORM=offscreen timeout 10 "$program" --simulate --emulator x 2>&1 >/dev/null)
 grep -qFx "orvex-config: --simulate and --emulator cannot be used together." <<<"$said" ||

@@ -438,6 +438,7 @@ private Q_SLOTS:
         w.settle();
         QVERIFY(updates > 1);
         QCOMPARE(progress->size(), QSize(208, 42));
+        QVERIFY(!progress->windowFlags().testFlag(Qt::WindowCloseButtonHint));
         QCOMPARE(progress->objectName() + ": " + progress->windowTitle(),
                  "frmStatus: ORVEX Configuration Utility");
         QCOMPARE(enabledCommands(), 14);
